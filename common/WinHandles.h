@@ -1,0 +1,94 @@
+// Owners of operating-system resources. Each closes its resource exactly once, on every path,
+// and leaves GetLastError() as it was, so a failing step can still log its error code after the
+// cleanup ran.
+#pragma once
+
+#include <windows.h>
+
+template <typename Traits>
+class CUniqueResource {
+ public:
+  using Type = typename Traits::Type;
+
+  CUniqueResource() = default;
+  explicit CUniqueResource(Type value) : m_value(value) {}
+  ~CUniqueResource() { Reset(); }
+  CUniqueResource(const CUniqueResource&) = delete;
+  CUniqueResource& operator=(const CUniqueResource&) = delete;
+  CUniqueResource(CUniqueResource&& other) noexcept : m_value(other.Release()) {}
+  CUniqueResource& operator=(CUniqueResource&& other) noexcept {
+    if (this != &other) Reset(other.Release());
+    return *this;
+  }
+
+  Type Get() const { return m_value; }
+  bool IsValid() const { return m_value != Traits::Invalid(); }
+  explicit operator bool() const { return IsValid(); }
+
+  // For out-parameters of creating calls: closes the current value first.
+  Type* Put() {
+    Reset();
+    return &m_value;
+  }
+
+  void Reset(Type value = Traits::Invalid()) {
+    if (IsValid()) {
+      const DWORD savedError = ::GetLastError();
+      Traits::Close(m_value);
+      ::SetLastError(savedError);
+    }
+    m_value = value;
+  }
+
+  [[nodiscard]] Type Release() {
+    Type value = m_value;
+    m_value = Traits::Invalid();
+    return value;
+  }
+
+ private:
+  Type m_value = Traits::Invalid();
+};
+
+struct HandleTraits {  // process, thread, event, token: invalid when NULL
+  using Type = HANDLE;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type value) { ::CloseHandle(value); }
+};
+
+struct FileHandleTraits {  // CreateFile: invalid at INVALID_HANDLE_VALUE
+  using Type = HANDLE;
+  static Type Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Type value) { ::CloseHandle(value); }
+};
+
+struct RegKeyTraits {
+  using Type = HKEY;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type value) { ::RegCloseKey(value); }
+};
+
+struct GdiObjectTraits {
+  using Type = HGDIOBJ;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type value) { ::DeleteObject(value); }
+};
+
+struct ModuleTraits {  // LoadLibrary
+  using Type = HMODULE;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type value) { ::FreeLibrary(value); }
+};
+
+using CScopedHandle = CUniqueResource<HandleTraits>;
+using CScopedFile = CUniqueResource<FileHandleTraits>;
+using CScopedRegKey = CUniqueResource<RegKeyTraits>;
+using CScopedGdiObject = CUniqueResource<GdiObjectTraits>;
+using CScopedModule = CUniqueResource<ModuleTraits>;
+
+// A function of a module loaded at run time, typed; null when the module lacks it.
+template <typename Function>
+Function GetProcAddressAs(HMODULE module, const char* name) {
+  // Through the generic function pointer type, which converts to any other without a warning.
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+}

@@ -1,0 +1,94 @@
+#include "SetupRun.h"
+
+#include <shlwapi.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "Pump.h"
+
+std::string TestBinaryFolder() {
+  char path[MAX_PATH] = {};
+  ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder(path);
+  return folder.substr(0, folder.find_last_of('\\'));
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+std::string InstallParam(const std::string& source, const std::string& mode) {
+  return "<PARAM><SOURCE>" + source + "</SOURCE><MODE>" + mode + "</MODE></PARAM>";
+}
+
+CSetupRun::CSetupRun(const std::string& name) {
+  char temp[MAX_PATH] = {};
+  ::GetTempPathA(MAX_PATH, temp);
+  const std::string base = std::string(temp) + "velsetup-tests";
+  ::CreateDirectoryA(base.c_str(), nullptr);
+  m_folder = base + "\\" + name;
+  std::string doubleNull = m_folder + '\0';
+  SHFILEOPSTRUCTA remove = {};
+  remove.wFunc = FO_DELETE;
+  remove.pFrom = doubleNull.c_str();
+  remove.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+  ::SHFileOperationA(&remove);
+  ::CreateDirectoryA(m_folder.c_str(), nullptr);
+  m_exe = m_folder + "\\VelSetup.exe";
+  ::CopyFileA((TestBinaryFolder() + "\\VelSetup.exe").c_str(), m_exe.c_str(), FALSE);
+}
+
+CSetupRun::~CSetupRun() {
+  if (m_process != nullptr) {
+    if (::WaitForSingleObject(m_process, 0) != WAIT_OBJECT_0) {
+      ::TerminateProcess(m_process, 1);
+      ::WaitForSingleObject(m_process, 5000);
+    }
+    ::CloseHandle(m_process);
+  }
+}
+
+bool CSetupRun::Start(const std::string& arguments) {
+  std::string commandLine = "\"" + m_exe + "\"";
+  if (!arguments.empty()) commandLine += " " + arguments;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!::CreateProcessA(m_exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, m_folder.c_str(),
+                        &startup, &process)) {
+    return false;
+  }
+  ::CloseHandle(process.hThread);
+  m_process = process.hProcess;
+  m_pid = process.dwProcessId;
+  return true;
+}
+
+bool CSetupRun::WaitForExit(DWORD timeoutMs) { return m_process != nullptr && WaitPumping(m_process, timeoutMs); }
+
+std::string CSetupRun::ReadLogBytes() const { return ReadFileBytes(LogPath()); }
+
+std::vector<std::wstring> CSetupRun::ReadLogLines() const {
+  const std::string bytes = ReadLogBytes();
+  std::wstring text(bytes.size(), L'\0');
+  const int length = ::MultiByteToWideChar(949, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0],
+                                           static_cast<int>(text.size()));
+  text.resize(length > 0 ? static_cast<size_t>(length) : 0);
+  std::vector<std::wstring> lines;
+  size_t begin = 0;
+  for (size_t end; (end = text.find(L"\r\n", begin)) != std::wstring::npos; begin = end + 2) {
+    lines.push_back(text.substr(begin, end - begin));
+  }
+  if (begin < text.size()) lines.push_back(text.substr(begin));  // an unterminated tail
+  return lines;
+}

@@ -1,0 +1,46 @@
+// One run of the real VelSetup.exe, from a private copy in a fresh folder so that every test has
+// its own log file beside the program.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+class CSetupRun {
+ public:
+  // Prepares <temp>\velsetup-tests\<name>\VelSetup.exe.
+  explicit CSetupRun(const std::string& name);
+  // Ends the process if it still runs, so that no test leaves one behind.
+  ~CSetupRun();
+  CSetupRun(const CSetupRun&) = delete;
+  CSetupRun& operator=(const CSetupRun&) = delete;
+
+  // Starts the program with `arguments` after its quoted path; false when it cannot start.
+  bool Start(const std::string& arguments);
+  DWORD Pid() const { return m_pid; }
+  // Waits for the end while pumping this thread's messages; true when it ended in time.
+  bool WaitForExit(DWORD timeoutMs = 30000);
+
+  const std::string& Folder() const { return m_folder; }
+  std::string LogPath() const { return m_folder + "\\VelSetup.log"; }
+  // The log's raw bytes, and its lines decoded from code page 949 without the "\r\n".
+  std::string ReadLogBytes() const;
+  std::vector<std::wstring> ReadLogLines() const;
+
+ private:
+  std::string m_folder;
+  std::string m_exe;
+  HANDLE m_process = nullptr;
+  DWORD m_pid = 0;
+};
+
+// The folder of the running test program, where VelSetup.exe is built too.
+std::string TestBinaryFolder();
+
+// Text of a file as bytes; empty when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// The install parameter of a valid run, as a page would write it.
+std::string InstallParam(const std::string& source, const std::string& mode);

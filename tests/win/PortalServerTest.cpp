@@ -52,7 +52,7 @@ TEST(PortalServerTest, ServesTrustedHostThroughProxySetting) {
     EXPECT_EQ(StatusCode(request.handle), 404u);
   }
   portal::SetFaults("");
-  EXPECT_NE(portal::RequestLog().find("GET http://update.orbina.com/orbina/velsetup/hello.txt -> 200"),
+  EXPECT_NE(portal::RequestLog().find("update.orbina.com:80/orbina/velsetup/hello.txt -> 200"),
             std::string::npos);
 }
 

@@ -32,12 +32,6 @@ BOOL CALLBACK FindDialogOfProcess(HWND hwnd, LPARAM lParam) {
   return TRUE;
 }
 
-HWND FindDialog(DWORD pid) {
-  Search search = {pid, nullptr};
-  ::EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 std::wstring WithoutAccelerator(std::wstring text) {
   for (size_t at = text.find(L'&'); at != std::wstring::npos; at = text.find(L'&', at)) text.erase(at, 1);
   return text;
@@ -76,22 +70,32 @@ std::wstring WindowText(HWND hwnd) {
   return std::wstring(text, length);
 }
 
-ShownDialog WaitForDialog(DWORD pid, DWORD timeoutMs) {
+HWND FindShownDialog(DWORD pid) {
+  Search search = {pid, nullptr};
+  ::EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+ShownDialog Describe(HWND dialog) {
   ShownDialog shown;
-  const DWORD start = ::GetTickCount();
-  while ((shown.hwnd = FindDialog(pid)) == nullptr) {
-    if (::GetTickCount() - start > timeoutMs) {
-      ADD_FAILURE() << "process " << pid << " showed no dialog within " << timeoutMs << " ms";
-      return shown;
-    }
-    PumpMessagesFor(50);
-  }
-  shown.title = WindowText(shown.hwnd);
-  if (HWND text = ::GetDlgItem(shown.hwnd, kMessageBoxTextId)) shown.text = WindowText(text);
+  shown.hwnd = dialog;
+  shown.title = WindowText(dialog);
+  if (HWND text = ::GetDlgItem(dialog, kMessageBoxTextId)) shown.text = WindowText(text);
   return shown;
 }
 
-bool NoDialogShown(DWORD pid) { return FindDialog(pid) == nullptr; }
+ShownDialog WaitForDialog(DWORD pid, DWORD timeoutMs) {
+  const DWORD start = ::GetTickCount();
+  HWND dialog;
+  while ((dialog = FindShownDialog(pid)) == nullptr) {
+    if (::GetTickCount() - start > timeoutMs) {
+      ADD_FAILURE() << "process " << pid << " showed no dialog within " << timeoutMs << " ms";
+      return ShownDialog();
+    }
+    PumpMessagesFor(50);
+  }
+  return Describe(dialog);
+}
 
 void PressButton(HWND dialog, int id) {
   const HWND button = ::GetDlgItem(dialog, id);

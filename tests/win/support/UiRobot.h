@@ -18,8 +18,10 @@ struct ShownDialog {
 // meanwhile. Fails the current test with a clear message when none comes within the timeout.
 ShownDialog WaitForDialog(DWORD pid, DWORD timeoutMs = 15000);
 
-// True when the process shows no visible dialog now.
-bool NoDialogShown(DWORD pid);
+// The visible dialog the process shows now, or null.
+HWND FindShownDialog(DWORD pid);
+// Reads a dialog's title and, for a message box, its message.
+ShownDialog Describe(HWND dialog);
 
 // Presses the button with that control identifier (IDOK, IDYES, ...), or with that text
 // ("&" accelerators ignored). Fails the test when the dialog has no such button.

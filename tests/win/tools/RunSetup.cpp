@@ -1,0 +1,86 @@
+// Runs VelSetup.exe the way the control does and reports on the console what a person and the
+// control would see: the status messages, and every message box, answered with OK (or No, so
+// that no restart is ever requested).
+//   velsetup_run.exe <VelSetup.exe> [arguments...]      ("-w <handle>" is appended)
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "NotifyWindow.h"
+#include "Pump.h"
+#include "SetupProtocol.h"
+#include "UiRobot.h"
+
+namespace {
+
+void Print(const std::wstring& text) {
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0], size, nullptr, nullptr);
+  utf8 += "\n";
+  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+  std::fflush(stdout);
+}
+
+std::wstring Widen(const char* text) {
+  std::wstring wide(std::strlen(text) * 2 + 1, L'\0');
+  const int length = ::MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], static_cast<int>(wide.size()));
+  wide.resize(length > 0 ? static_cast<size_t>(length - 1) : 0);
+  return wide;
+}
+
+void PrintNewNotifications(const CNotifyWindowStandIn& control, size_t& printed) {
+  for (; printed < control.Received().size(); ++printed) {
+    const ReceivedNotification& received = control.Received()[printed];
+    Print(received.message == WM_SETUP_CLOSED
+              ? L"closed"
+              : L"status " + std::to_wstring(received.wParam) + L" (" + std::to_wstring(received.lParam) + L")");
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: velsetup_run <VelSetup.exe> [arguments...]\n");
+    return 2;
+  }
+  CNotifyWindowStandIn control;
+  // Arguments are passed on as the shell split them, each quoted again.
+  std::string commandLine = "\"" + std::string(argv[1]) + "\"";
+  for (int i = 2; i < argc; ++i) commandLine += " \"" + std::string(argv[i]) + "\"";
+  commandLine += " -w " + control.HandleArgument();
+
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!::CreateProcessA(argv[1], &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    std::fprintf(stderr, "cannot start %s (error %lu)\n", argv[1], ::GetLastError());
+    return 1;
+  }
+  ::CloseHandle(process.hThread);
+  Print(L"started: " + Widen(commandLine.c_str()));
+
+  size_t printed = 0;
+  std::set<HWND> answered;
+  while (!WaitPumping(process.hProcess, 100)) {
+    PrintNewNotifications(control, printed);
+    const HWND dialog = robot::FindShownDialog(process.dwProcessId);
+    if (dialog == nullptr || answered.count(dialog) != 0) continue;
+    const robot::ShownDialog shown = robot::Describe(dialog);
+    if (shown.text.empty()) continue;  // the progress window or the uninstall list, not a message box
+    answered.insert(dialog);
+    const int button = ::GetDlgItem(dialog, IDNO) != nullptr ? IDNO : IDOK;
+    Print(L"message box [" + shown.title + L"]: " + shown.text + (button == IDNO ? L" -> No" : L" -> OK"));
+    robot::PressButton(dialog, button);
+  }
+  PumpMessagesFor(100);
+  PrintNewNotifications(control, printed);
+  ::CloseHandle(process.hProcess);
+  Print(L"ended");
+  return 0;
+}

@@ -29,23 +29,35 @@ bool IsNtFamily() {
 
 }  // namespace
 
+bool ReadTokenGroups(HANDLE token, std::vector<BYTE>& buffer, DWORD initialSize) {
+  buffer.resize(initialSize);
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    DWORD needed = 0;
+    if (::GetTokenInformation(token, TokenGroups, buffer.data(), static_cast<DWORD>(buffer.size()), &needed)) {
+      return true;
+    }
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= buffer.size()) return false;
+    buffer.resize(needed);
+  }
+  return false;
+}
+
 bool IsAdminOrPowerUser() {
   if (!IsNtFamily()) return true;
 
-  // The group list is read into a fixed buffer; a token whose list does not fit fails the check.
-  alignas(TOKEN_GROUPS) BYTE buffer[1024];
+  // An administrator in many groups has a list larger than any fixed buffer; it is read whole.
+  std::vector<BYTE> buffer;
   {
     CScopedHandle token;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_READ, token.Put())) return false;
-    DWORD needed = 0;
-    if (!::GetTokenInformation(token.Get(), TokenGroups, buffer, sizeof buffer, &needed)) return false;
+    if (!ReadTokenGroups(token.Get(), buffer)) return false;
   }
 
   const CScopedSid administrators = BuiltinGroupSid(DOMAIN_ALIAS_RID_ADMINS);
   const CScopedSid powerUsers = BuiltinGroupSid(DOMAIN_ALIAS_RID_POWER_USERS);
   if (!administrators || !powerUsers) return false;
 
-  const TOKEN_GROUPS* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer);
+  const TOKEN_GROUPS* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
   for (DWORD i = 0; i < groups->GroupCount; ++i) {
     PSID sid = groups->Groups[i].Sid;
     if (::EqualSid(sid, administrators.Get()) || ::EqualSid(sid, powerUsers.Get())) return true;

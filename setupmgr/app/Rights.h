@@ -1,5 +1,13 @@
 #pragma once
 
+#include <windows.h>
+
+#include <vector>
+
 // True on the 95 family, and on the NT family when the process token lists the local
-// Administrators or Power Users group.
+// Administrators or Power Users group (attributes such as deny-only are not looked at).
 bool IsAdminOrPowerUser();
+
+// Reads a token's group list (TOKEN_GROUPS) into `buffer`, first trying `initialSize` bytes and
+// growing to the size the system asks for.
+bool ReadTokenGroups(HANDLE token, std::vector<BYTE>& buffer, DWORD initialSize = 1024);

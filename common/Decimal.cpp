@@ -31,7 +31,8 @@ DecimalScan Scan(const char* text) {
 int ParseAtoi(const char* text) {
   const DecimalScan scan = Scan(text);
   if (scan.negative) {
-    return scan.capped > uint64_t{INT_MAX} + 1 ? INT_MIN : static_cast<int>(-static_cast<int64_t>(scan.capped));
+    return scan.capped > uint64_t{INT_MAX} + 1 ? INT_MIN
+                                               : static_cast<int>(-static_cast<int64_t>(scan.capped));
   }
   return scan.capped > uint64_t{INT_MAX} ? INT_MAX : static_cast<int>(scan.capped);
 }

@@ -14,5 +14,4 @@ struct CCommandLineFlags {
 // any letter case (-X, -Uninstall, -wnd); other arguments are skipped. Each -x value is parsed
 // into the settings in turn and the last one decides the result; without any argument the
 // settings get their no-argument defaults. Returns nonzero when the start is valid.
-int ParseCommandLine(int argc, const char* const* argv, CInstallSettings& settings,
-                     CCommandLineFlags& flags);
+int ParseCommandLine(int argc, const char* const* argv, CInstallSettings& settings, CCommandLineFlags& flags);

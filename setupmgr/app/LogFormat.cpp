@@ -37,7 +37,7 @@ std::string FormatLogLine(LeadByteTest isLeadByte, const char* format, va_list a
 std::string FormatStartMessage(int year, int month, int day, int hour, int minute, int second,
                                unsigned char level) {
   char message[96];
-  std::snprintf(message, sizeof message, "===== Start [ %d-%d-%d, %d:%d:%d ] Level = %d =====",
-                year, month, day, hour, minute, second, static_cast<int>(level));
+  std::snprintf(message, sizeof message, "===== Start [ %d-%d-%d, %d:%d:%d ] Level = %d =====", year, month,
+                day, hour, minute, second, static_cast<int>(level));
   return message;
 }

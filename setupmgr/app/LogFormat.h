@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-constexpr size_t kLogMessageLimit = 1023;        // characters of one formatted message
-constexpr uint64_t kLogResetSize = 3145728;      // a file this large is emptied by the next line
+constexpr size_t kLogMessageLimit = 1023;    // characters of one formatted message
+constexpr uint64_t kLogResetSize = 3145728;  // a file this large is emptied by the next line
 constexpr char kLogFileName[] = "VelSetup.log";
 
 // Tells whether a byte starts a double-byte character of the ANSI code page.

@@ -16,8 +16,7 @@ using CScopedSid = CUniqueResource<SidOwner>;
 CScopedSid BuiltinGroupSid(DWORD rid) {
   SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
   CScopedSid sid;
-  ::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, rid, 0, 0, 0, 0, 0, 0,
-                             sid.Put());
+  ::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, rid, 0, 0, 0, 0, 0, 0, sid.Put());
   return sid;
 }
 
@@ -33,7 +32,8 @@ bool ReadTokenGroups(HANDLE token, std::vector<BYTE>& buffer, DWORD initialSize)
   buffer.resize(initialSize);
   for (int attempt = 0; attempt < 4; ++attempt) {
     DWORD needed = 0;
-    if (::GetTokenInformation(token, TokenGroups, buffer.data(), static_cast<DWORD>(buffer.size()), &needed)) {
+    if (::GetTokenInformation(token, TokenGroups, buffer.data(), static_cast<DWORD>(buffer.size()),
+                              &needed)) {
       return true;
     }
     if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= buffer.size()) return false;

@@ -78,8 +78,7 @@ void LogInit(unsigned char flags, unsigned char level) {
 }
 
 void LogWrite(unsigned char level, const char* format, ...) {
-  if (!g_log.enabled || !LogLineWanted(level, g_log.level) || g_log.folder[0] == '\0' ||
-      format == nullptr) {
+  if (!g_log.enabled || !LogLineWanted(level, g_log.level) || g_log.folder[0] == '\0' || format == nullptr) {
     return;
   }
   va_list args;

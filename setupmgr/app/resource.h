@@ -1,7 +1,7 @@
 // Resource identifiers of the setup manager.
 #pragma once
 
-#define IDR_MAINFRAME 128      // icon
+#define IDR_MAINFRAME 128  // icon
 #define IDD_DOWNLOAD 130
 #define IDD_UNINSTALL 131
 #define IDB_SKIN_BACKGROUND 133

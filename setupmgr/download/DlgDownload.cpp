@@ -8,8 +8,8 @@
 #include "resource.h"
 
 bool CDlgDownload::Create(HWND owner) {
-  const HWND hWnd = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_DOWNLOAD),
-                                         owner, DialogProc, reinterpret_cast<LPARAM>(this));
+  const HWND hWnd = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_DOWNLOAD), owner,
+                                         DialogProc, reinterpret_cast<LPARAM>(this));
   return hWnd != nullptr;
 }
 

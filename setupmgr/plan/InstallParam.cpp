@@ -27,8 +27,7 @@ bool CInstallSettings::ParseXMLArgument(const char* text) {
   // kept as they are whatever the text declares. A malformed text is not rejected: what cannot
   // be read is simply not found.
   pugi::xml_document document;
-  document.load_buffer(text, std::char_traits<char>::length(text), pugi::parse_minimal,
-                       pugi::encoding_utf8);
+  document.load_buffer(text, std::char_traits<char>::length(text), pugi::parse_minimal, pugi::encoding_utf8);
 
   std::string value;
   if (FindValue(document, "/PARAM/SOURCE/", value)) m_strSourceURL = value;

@@ -16,8 +16,8 @@ constexpr char kUninstallRoot[] = "Software\\Microsoft\\Windows\\CurrentVersion\
 }  // namespace
 
 bool CDlgUninstall::Create(HWND owner) {
-  const HWND hWnd = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_UNINSTALL),
-                                         owner, DialogProc, reinterpret_cast<LPARAM>(this));
+  const HWND hWnd = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_UNINSTALL), owner,
+                                         DialogProc, reinterpret_cast<LPARAM>(this));
   return hWnd != nullptr;
 }
 
@@ -79,7 +79,8 @@ void CDlgUninstall::OnInitDialog() {
 
 void CDlgUninstall::OnDialogStart() {
   CScopedRegKey root;
-  const LONG status = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallRoot, 0, KEY_ENUMERATE_SUB_KEYS, root.Put());
+  const LONG status =
+      ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallRoot, 0, KEY_ENUMERATE_SUB_KEYS, root.Put());
   if (status != ERROR_SUCCESS) {
     LogWrite(1, "[OnDialogStart] RegOpenKeyEx Failed, Error Code = %d", static_cast<int>(status));
     CloseMainFrame();

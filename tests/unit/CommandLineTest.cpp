@@ -78,7 +78,8 @@ TEST_F(CommandLineTest, InstallParamLongerThan4095BytesIsRefused) {
   EXPECT_EQ(Parse({"-x", param.c_str()}), 1);
   param.push_back(' ');
   EXPECT_EQ(Parse({"-x", param.c_str()}), 0);
-  EXPECT_EQ(CapturedLogLines().back(), "[VelSetup][ParseCommandLine] Install parameter too long (4096 > 4095 bytes)");
+  EXPECT_EQ(CapturedLogLines().back(),
+            "[VelSetup][ParseCommandLine] Install parameter too long (4096 > 4095 bytes)");
 }
 
 }  // namespace

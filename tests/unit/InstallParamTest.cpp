@@ -37,8 +37,9 @@ TEST_F(InstallParamTest, SourceAndModeOnlyKeepTheSwitchesOn) {
 }
 
 TEST_F(InstallParamTest, SwitchesAreReadLikeAtoi) {
-  EXPECT_TRUE(Parse("<PARAM><SOURCE>s</SOURCE><MODE>m</MODE><FORCEDELETE>2</FORCEDELETE>"
-                    "<SHOWDLG>abc</SHOWDLG></PARAM>"));
+  EXPECT_TRUE(
+      Parse("<PARAM><SOURCE>s</SOURCE><MODE>m</MODE><FORCEDELETE>2</FORCEDELETE>"
+            "<SHOWDLG>abc</SHOWDLG></PARAM>"));
   EXPECT_EQ(m_settings.m_nForceDelete, 2);
   EXPECT_EQ(m_settings.m_nShowDlg, 0);
   EXPECT_TRUE(Parse("<PARAM><SOURCE>s</SOURCE><MODE>m</MODE><FORCEDELETE> -3x</FORCEDELETE></PARAM>"));
@@ -47,16 +48,19 @@ TEST_F(InstallParamTest, SwitchesAreReadLikeAtoi) {
 }
 
 TEST_F(InstallParamTest, ValuesAreTakenAsWritten) {
-  EXPECT_TRUE(Parse("<PARAM><SOURCE> http://a/?x=1&amp;y=2 </SOURCE><MODE>Vel<!-- c -->Setup</MODE></PARAM>"));
+  EXPECT_TRUE(
+      Parse("<PARAM><SOURCE> http://a/?x=1&amp;y=2 </SOURCE><MODE>Vel<!-- c -->Setup</MODE></PARAM>"));
   EXPECT_EQ(m_settings.m_strSourceURL, " http://a/?x=1&amp;y=2 ");
   EXPECT_EQ(m_settings.m_strMode, "Vel");  // the first child's text only
-  EXPECT_TRUE(Parse("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><PARAM><SOURCE>\xC7\xD1</SOURCE></PARAM>"));
+  EXPECT_TRUE(
+      Parse("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><PARAM><SOURCE>\xC7\xD1</SOURCE></PARAM>"));
   EXPECT_EQ(m_settings.m_strSourceURL, "\xC7\xD1");  // bytes kept, no declared encoding honoured
 }
 
 TEST_F(InstallParamTest, EmptySourceWithoutModeLogsOnlyTheSourceMessage) {
   EXPECT_FALSE(Parse("<PARAM><SOURCE/></PARAM>"));
-  EXPECT_EQ(Failures(), std::vector<std::string>{"[VelSetup][ParseXMLArgument] m_strSourceURL.GetLength()== 0"});
+  EXPECT_EQ(Failures(),
+            std::vector<std::string>{"[VelSetup][ParseXMLArgument] m_strSourceURL.GetLength()== 0"});
 }
 
 TEST_F(InstallParamTest, WhiteSpaceOnlyOrCdataValuesAreEmpty) {
@@ -79,14 +83,15 @@ TEST_F(InstallParamTest, NamesAreCaseSensitiveAndPARAMMustBeTopLevel) {
 }
 
 TEST_F(InstallParamTest, EachValueComesFromTheFirstPARAMHavingIt) {
-  EXPECT_TRUE(Parse("<PARAM><SOURCE>first</SOURCE></PARAM><PARAM><SOURCE>second</SOURCE><MODE>m2</MODE></PARAM>"));
+  EXPECT_TRUE(
+      Parse("<PARAM><SOURCE>first</SOURCE></PARAM><PARAM><SOURCE>second</SOURCE><MODE>m2</MODE></PARAM>"));
   EXPECT_EQ(m_settings.m_strSourceURL, "first");
   EXPECT_EQ(m_settings.m_strMode, "m2");
 }
 
 TEST_F(InstallParamTest, MalformedTextOnlyFailsWithTheMessages) {
-  for (const char* text : {"", "not xml", "<PARAM>", "<PARAM><SOURCE>s", "<<<>>>", "<PARAM><SOURCE>s</MODE>",
-                           "\xFF\xFE<\0P"}) {
+  for (const char* text :
+       {"", "not xml", "<PARAM>", "<PARAM><SOURCE>s", "<<<>>>", "<PARAM><SOURCE>s</MODE>", "\xFF\xFE<\0P"}) {
     CInstallSettings settings;
     EXPECT_FALSE(settings.ParseXMLArgument(text)) << text;
   }

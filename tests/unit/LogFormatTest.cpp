@@ -44,7 +44,8 @@ TEST(FormatLogLineTest, NeverCutsInsideADoubleByteCharacter) {
 
 TEST(FormatStartMessageTest, UsesPlainDecimalsWithoutLeadingZeros) {
   EXPECT_EQ(FormatStartMessage(2007, 7, 18, 8, 5, 3, 2), "===== Start [ 2007-7-18, 8:5:3 ] Level = 2 =====");
-  EXPECT_EQ(FormatStartMessage(2026, 12, 31, 23, 59, 0, 255), "===== Start [ 2026-12-31, 23:59:0 ] Level = 255 =====");
+  EXPECT_EQ(FormatStartMessage(2026, 12, 31, 23, 59, 0, 255),
+            "===== Start [ 2026-12-31, 23:59:0 ] Level = 255 =====");
 }
 
 TEST(LogRulesTest, LevelsAndResetBoundary) {

@@ -39,15 +39,17 @@ TEST(PortalServerTest, ServesTrustedHostThroughProxySetting) {
   InternetHandle session{::InternetOpenA("VelSetupTest", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)};
   ASSERT_NE(session.handle, nullptr);
   {
-    InternetHandle request{::InternetOpenUrlA(session.handle, "http://update.orbina.com/orbina/velsetup/hello.txt",
-                                              nullptr, 0, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0)};
+    InternetHandle request{::InternetOpenUrlA(session.handle,
+                                              "http://update.orbina.com/orbina/velsetup/hello.txt", nullptr,
+                                              0, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0)};
     ASSERT_NE(request.handle, nullptr) << ::GetLastError();
     EXPECT_EQ(StatusCode(request.handle), 200u);
     EXPECT_EQ(ReadAll(request.handle), "hello from the portal");
   }
   {
-    InternetHandle request{::InternetOpenUrlA(session.handle, "http://update.orbina.com/orbina/velsetup/gone.txt",
-                                              nullptr, 0, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0)};
+    InternetHandle request{::InternetOpenUrlA(session.handle,
+                                              "http://update.orbina.com/orbina/velsetup/gone.txt", nullptr, 0,
+                                              INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0)};
     ASSERT_NE(request.handle, nullptr) << ::GetLastError();
     EXPECT_EQ(StatusCode(request.handle), 404u);
   }

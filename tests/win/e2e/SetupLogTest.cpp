@@ -19,12 +19,14 @@ void RunQuietly(CSetupRun& run) {
 }
 
 const std::wstring kFailureLine = L"[VelSetup][OnDialogStart] RegOpenKeyEx Failed, Error Code = 2";
-const std::wstring kTraceLine = L"[VelSetup]CDlgDownload::ParseXMLArgument(" + Widen(kQuietParam.substr(1, kQuietParam.size() - 2)) + L")";
+const std::wstring kTraceLine = L"[VelSetup]CDlgDownload::ParseXMLArgument(" +
+                                Widen(kQuietParam.substr(1, kQuietParam.size() - 2)) + L")";
 
 bool IsStartLine(const std::wstring& line, int level) {
-  const std::wregex pattern(L"\\[VelSetup\\]===== Start \\[ [0-9]{4}-[1-9][0-9]?-[1-9][0-9]?, "
-                            L"(0|[1-9][0-9]?):(0|[1-9][0-9]?):(0|[1-9][0-9]?) \\] Level = " +
-                            std::to_wstring(level) + L" =====");
+  const std::wregex pattern(
+      L"\\[VelSetup\\]===== Start \\[ [0-9]{4}-[1-9][0-9]?-[1-9][0-9]?, "
+      L"(0|[1-9][0-9]?):(0|[1-9][0-9]?):(0|[1-9][0-9]?) \\] Level = " +
+      std::to_wstring(level) + L" =====");
   return std::regex_match(line, pattern);
 }
 
@@ -97,7 +99,8 @@ TEST_F(SetupLogTest, LongMessageIsCutAt1023Characters) {
   ASSERT_TRUE(run.Start("-u -x \"" + InstallParam(longSource, "velsetup") + "\""));
   ASSERT_TRUE(run.WaitForExit());
   const std::string expected =
-      "[VelSetup]" + ("CDlgDownload::ParseXMLArgument(" + InstallParam(longSource, "velsetup")).substr(0, 1023) + "\r\n";
+      "[VelSetup]" +
+      ("CDlgDownload::ParseXMLArgument(" + InstallParam(longSource, "velsetup")).substr(0, 1023) + "\r\n";
   EXPECT_NE(run.ReadLogBytes().find(expected), std::string::npos);
   // The next line starts right after the cut one.
   EXPECT_NE(run.ReadLogBytes().find(expected + "[VelSetup][OnDialogStart]"), std::string::npos);
@@ -111,8 +114,10 @@ TEST_F(SetupLogTest, KoreanTextIsWrittenInCodePage949) {
   ASSERT_TRUE(run.WaitForExit());
   const std::vector<std::wstring> lines = run.ReadLogLines();
   ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(lines[1], L"[VelSetup]CDlgDownload::ParseXMLArgument(<PARAM><SOURCE>http://update.orbina.com/"
-                      L"orbina/velsetup/a.xml</SOURCE><MODE>" + mode + L"</MODE></PARAM>)");
+  EXPECT_EQ(lines[1],
+            L"[VelSetup]CDlgDownload::ParseXMLArgument(<PARAM><SOURCE>http://update.orbina.com/"
+            L"orbina/velsetup/a.xml</SOURCE><MODE>" +
+                mode + L"</MODE></PARAM>)");
 }
 
 }  // namespace

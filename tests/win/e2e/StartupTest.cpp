@@ -104,7 +104,8 @@ TEST_F(StartupTest, NoArgumentsUpdatesFromDefaultManifest) {
   EXPECT_TRUE(LogHas(run, L"[VelSetup]CDlgDownload::DownloadFileList"));
   bool mentionsDefault = false;
   for (const std::wstring& line : run.ReadLogLines()) {
-    mentionsDefault |= line.find(L"http://update.orbina.com/orbina/velsetup/control/control.xml") != std::wstring::npos;
+    mentionsDefault |=
+        line.find(L"http://update.orbina.com/orbina/velsetup/control/control.xml") != std::wstring::npos;
   }
   EXPECT_TRUE(mentionsDefault);
 }
@@ -113,8 +114,8 @@ TEST_F(StartupTest, UninstallStillParsesInstallParam) {
   {
     // Options are known by two letters in any case; the run ends by itself without records.
     CSetupRun run("UninstallValid");
-    ASSERT_TRUE(run.Start("stray -X " + Quoted(InstallParam(kMissingManifest, "velsetup")) + " -Uninstall -w " +
-                          m_control.HandleArgument()));
+    ASSERT_TRUE(run.Start("stray -X " + Quoted(InstallParam(kMissingManifest, "velsetup")) +
+                          " -Uninstall -w " + m_control.HandleArgument()));
     ASSERT_TRUE(run.WaitForExit());
     EXPECT_TRUE(LogHas(run, L"[VelSetup][OnDialogStart] RegOpenKeyEx Failed, Error Code = 2"));
     EXPECT_TRUE(m_control.Received().empty());

@@ -74,7 +74,9 @@ bool CSetupRun::Start(const std::string& arguments) {
   return true;
 }
 
-bool CSetupRun::WaitForExit(DWORD timeoutMs) { return m_process != nullptr && WaitPumping(m_process, timeoutMs); }
+bool CSetupRun::WaitForExit(DWORD timeoutMs) {
+  return m_process != nullptr && WaitPumping(m_process, timeoutMs);
+}
 
 std::string CSetupRun::ReadLogBytes() const { return ReadFileBytes(LogPath()); }
 

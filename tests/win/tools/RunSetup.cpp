@@ -20,7 +20,8 @@ void Print(const std::wstring& text) {
   const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
                                          nullptr, nullptr);
   std::string utf8(static_cast<size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0], size, nullptr, nullptr);
+  ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0], size, nullptr,
+                        nullptr);
   utf8 += "\n";
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
   std::fflush(stdout);
@@ -36,9 +37,9 @@ std::wstring Widen(const char* text) {
 void PrintNewNotifications(const CNotifyWindowStandIn& control, size_t& printed) {
   for (; printed < control.Received().size(); ++printed) {
     const ReceivedNotification& received = control.Received()[printed];
-    Print(received.message == WM_SETUP_CLOSED
-              ? L"closed"
-              : L"status " + std::to_wstring(received.wParam) + L" (" + std::to_wstring(received.lParam) + L")");
+    Print(received.message == WM_SETUP_CLOSED ? L"closed"
+                                              : L"status " + std::to_wstring(received.wParam) + L" (" +
+                                                    std::to_wstring(received.lParam) + L")");
   }
 }
 
@@ -58,7 +59,8 @@ int main(int argc, char** argv) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!::CreateProcessA(argv[1], &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+  if (!::CreateProcessA(argv[1], &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
     std::fprintf(stderr, "cannot start %s (error %lu)\n", argv[1], ::GetLastError());
     return 1;
   }

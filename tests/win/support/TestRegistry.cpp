@@ -2,6 +2,8 @@
 
 #include <shlwapi.h>
 
+#include "WinHandles.h"
+
 namespace {
 constexpr char kLogKey[] = "Software\\Orbina.Com\\Korean\\";
 constexpr char kLogValue[] = "VelSetUpLog";
@@ -9,11 +11,10 @@ constexpr char kUninstallRoot[] = "Software\\Microsoft\\Windows\\CurrentVersion\
 }  // namespace
 
 void SetLogLevelValue(DWORD level) {
-  HKEY key = nullptr;
-  if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kLogKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) ==
-      ERROR_SUCCESS) {
-    ::RegSetValueExA(key, kLogValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&level), sizeof level);
-    ::RegCloseKey(key);
+  CScopedRegKey key;
+  if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kLogKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Put(),
+                        nullptr) == ERROR_SUCCESS) {
+    ::RegSetValueExA(key.Get(), kLogValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&level), sizeof level);
   }
 }
 

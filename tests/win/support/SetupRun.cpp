@@ -49,12 +49,9 @@ CSetupRun::CSetupRun(const std::string& name) {
 }
 
 CSetupRun::~CSetupRun() {
-  if (m_process != nullptr) {
-    if (::WaitForSingleObject(m_process, 0) != WAIT_OBJECT_0) {
-      ::TerminateProcess(m_process, 1);
-      ::WaitForSingleObject(m_process, 5000);
-    }
-    ::CloseHandle(m_process);
+  if (m_process && ::WaitForSingleObject(m_process.Get(), 0) != WAIT_OBJECT_0) {
+    ::TerminateProcess(m_process.Get(), 1);
+    ::WaitForSingleObject(m_process.Get(), 5000);
   }
 }
 
@@ -69,14 +66,12 @@ bool CSetupRun::Start(const std::string& arguments) {
     return false;
   }
   ::CloseHandle(process.hThread);
-  m_process = process.hProcess;
+  m_process.Reset(process.hProcess);
   m_pid = process.dwProcessId;
   return true;
 }
 
-bool CSetupRun::WaitForExit(DWORD timeoutMs) {
-  return m_process != nullptr && WaitPumping(m_process, timeoutMs);
-}
+bool CSetupRun::WaitForExit(DWORD timeoutMs) { return m_process && WaitPumping(m_process.Get(), timeoutMs); }
 
 std::string CSetupRun::ReadLogBytes() const { return ReadFileBytes(LogPath()); }
 

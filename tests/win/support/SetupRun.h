@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "WinHandles.h"
+
 class CSetupRun {
  public:
   // Prepares <temp>\velsetup-tests\<name>\VelSetup.exe.
@@ -31,7 +33,7 @@ class CSetupRun {
  private:
   std::string m_folder;
   std::string m_exe;
-  HANDLE m_process = nullptr;
+  CScopedHandle m_process;
   DWORD m_pid = 0;
 };
 

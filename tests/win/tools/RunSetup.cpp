@@ -13,6 +13,7 @@
 #include "Pump.h"
 #include "SetupProtocol.h"
 #include "UiRobot.h"
+#include "WinHandles.h"
 
 namespace {
 
@@ -65,11 +66,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   ::CloseHandle(process.hThread);
+  const CScopedHandle child(process.hProcess);
   Print(L"started: " + Widen(commandLine.c_str()));
 
   size_t printed = 0;
   std::set<HWND> answered;
-  while (!WaitPumping(process.hProcess, 100)) {
+  while (!WaitPumping(child.Get(), 100)) {
     PrintNewNotifications(control, printed);
     const HWND dialog = robot::FindShownDialog(process.dwProcessId);
     if (dialog == nullptr || answered.count(dialog) != 0) continue;
@@ -82,7 +84,6 @@ int main(int argc, char** argv) {
   }
   PumpMessagesFor(100);
   PrintNewNotifications(control, printed);
-  ::CloseHandle(process.hProcess);
   Print(L"ended");
   return 0;
 }

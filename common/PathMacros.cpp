@@ -12,10 +12,10 @@ struct Macro {
 
 // Searched in this order; only the first occurrence of each is replaced.
 constexpr Macro kMacros[] = {
-    {"[PROGRAMS]", &CFolderValues::m_strProgramFiles},  {"[WINDOWS]", &CFolderValues::m_strWindows},
-    {"%SYSTEMROOT%", &CFolderValues::m_strWindows},     {"[SYSTEM]", &CFolderValues::m_strSystem},
+    {"[PROGRAMS]", &CFolderValues::m_strProgramFiles},   {"[WINDOWS]", &CFolderValues::m_strWindows},
+    {"%SYSTEMROOT%", &CFolderValues::m_strWindows},      {"[SYSTEM]", &CFolderValues::m_strSystem},
     {"[PROGRAMMENU]", &CFolderValues::m_strProgramMenu}, {"[DESKTOP]", &CFolderValues::m_strDesktop},
-    {"[OSVERSION]", &CFolderValues::m_strOSVersion},    {"[DOWNLOADED]", &CFolderValues::m_strDownloaded},
+    {"[OSVERSION]", &CFolderValues::m_strOSVersion},     {"[DOWNLOADED]", &CFolderValues::m_strDownloaded},
 };
 
 }  // namespace
@@ -36,7 +36,8 @@ bool ExpandPathMacros(const CFolderValues& folders, const char* text, std::strin
       LogWrite(1, "[ExpandPathMacros] %s has no value (%s)", macro.name, text);
       return false;
     }
-    result = result.substr(0, at) + folder + "\\" + result.substr(at + std::char_traits<char>::length(macro.name));
+    result =
+        result.substr(0, at) + folder + "\\" + result.substr(at + std::char_traits<char>::length(macro.name));
     upper = UpperCaseAnsi(result);
   }
   if (result.size() > 2 && result.back() == '\\') result.pop_back();
@@ -45,8 +46,8 @@ bool ExpandPathMacros(const CFolderValues& folders, const char* text, std::strin
     return false;
   }
   if (result.size() > kMaxPathLength) {
-    LogWrite(1, "[ExpandPathMacros] Path too long (%u > %u characters: %s)", static_cast<unsigned>(result.size()),
-             static_cast<unsigned>(kMaxPathLength), text);
+    LogWrite(1, "[ExpandPathMacros] Path too long (%u > %u characters: %s)",
+             static_cast<unsigned>(result.size()), static_cast<unsigned>(kMaxPathLength), text);
     return false;
   }
   path = result;

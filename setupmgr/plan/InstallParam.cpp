@@ -5,6 +5,7 @@
 #include "BuildConfig.h"
 #include "Decimal.h"
 #include "SetupLog.h"
+#include "XmlLookup.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ namespace {
 bool FindValue(const pugi::xml_document& document, const char* path, std::string& value) {
   const pugi::xml_node element = document.first_element_by_path(path, '/');
   if (!element) return false;
-  value = element.first_child().value();
+  value = ElementText(element);
   return true;
 }
 
@@ -23,11 +24,8 @@ bool FindValue(const pugi::xml_document& document, const char* path, std::string
 bool CInstallSettings::ParseXMLArgument(const char* text) {
   LogWrite(2, "CDlgDownload::ParseXMLArgument(%s)", text);
 
-  // Minimal parsing: no entity decoding, no trimming, comments and CDATA dropped, and the bytes
-  // kept as they are whatever the text declares. A malformed text is not rejected: what cannot
-  // be read is simply not found.
   pugi::xml_document document;
-  document.load_buffer(text, std::char_traits<char>::length(text), pugi::parse_minimal, pugi::encoding_utf8);
+  LoadMinimal(document, text, std::char_traits<char>::length(text));
 
   std::string value;
   if (FindValue(document, "/PARAM/SOURCE/", value)) m_strSourceURL = value;

@@ -166,6 +166,17 @@ const Case kCases[] = {
       "[VelSetup][GetUpdateInfo] ExecuteOption = 0 (FileName = \xB0\x61.dll)",
       "[VelSetup][GetUpdateInfo] SharedDll = 0 (FileName = \xB0\x61.dll)"},
      {"D:\\x"}},
+    // Neither a byte-order mark nor a declared encoding makes the reader convert the names.
+    {"DeclarationAndByteOrderMarkKeepBytes",
+     "\xEF\xBB\xBF<?xml version='1.0' encoding='euc-kr'?><FILE NAME='\xC6\xC4.dll'><SOURCE>s</SOURCE>"
+     "<DEST>D:\\\xB0\xA1</DEST></FILE>",
+     true, "Name=\xC6\xC4.dll Source=s Local=D:\\\xB0\xA1\\\xC6\xC4.dll",
+     {"[VelSetup][GetUpdateInfo] FileSize = 0 (FileName = \xC6\xC4.dll)",
+      "[VelSetup][GetUpdateInfo] Register = 0 (FileName = \xC6\xC4.dll)",
+      "[VelSetup][GetUpdateInfo] Reboot = 0 (FileName = \xC6\xC4.dll)",
+      "[VelSetup][GetUpdateInfo] ExecuteOption = 0 (FileName = \xC6\xC4.dll)",
+      "[VelSetup][GetUpdateInfo] SharedDll = 0 (FileName = \xC6\xC4.dll)"},
+     {"D:\\\xB0\xA1"}},
     {"DestWithEmptyMacroRefused",
      "<FILE NAME='e'><SOURCE>s</SOURCE><DEST>[DOWNLOADED]\\x</DEST></FILE>",
      false,

@@ -6,9 +6,14 @@
 
 namespace {
 
-// True when the folder was created or already exists.
+// True when the folder was created or already exists. A file of that name is no folder: what
+// would be created under it cannot be.
 bool CreateOneDirectory(const std::string& path) {
-  return ::CreateDirectoryA(path.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
+  if (::CreateDirectoryA(path.c_str(), nullptr)) return true;
+  if (::GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  ::SetLastError(ERROR_ALREADY_EXISTS);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 }  // namespace

@@ -9,13 +9,19 @@ add_library(pugixml STATIC "${PUGIXML_DIR}/src/pugixml.cpp")
 target_include_directories(pugixml SYSTEM PUBLIC "${PUGIXML_DIR}/src")
 set_target_properties(pugixml PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
+# minizip's reader and writer, from the zlib source; zlib itself from the system (mingw: the
+# static library of libz-mingw-w64-dev).
+set(MINIZIP_DIR "${ZLIB_SRC_DIR}/contrib/minizip")
+add_library(minizip STATIC "${MINIZIP_DIR}/unzip.c" "${MINIZIP_DIR}/zip.c" "${MINIZIP_DIR}/ioapi.c")
+target_include_directories(minizip SYSTEM PUBLIC "${MINIZIP_DIR}")
+target_compile_options(minizip PRIVATE -w)
 if(WIN32)
   find_library(ZLIB_STATIC NAMES libz.a REQUIRED)
-  set(MINIZIP_DIR "${ZLIB_SRC_DIR}/contrib/minizip")
-  add_library(minizip STATIC "${MINIZIP_DIR}/unzip.c" "${MINIZIP_DIR}/ioapi.c" "${MINIZIP_DIR}/iowin32.c")
-  target_include_directories(minizip SYSTEM PUBLIC "${MINIZIP_DIR}")
+  target_sources(minizip PRIVATE "${MINIZIP_DIR}/iowin32.c")
   target_link_libraries(minizip PUBLIC "${ZLIB_STATIC}")
-  target_compile_options(minizip PRIVATE -w)
+else()
+  find_package(ZLIB REQUIRED)
+  target_link_libraries(minizip PUBLIC ZLIB::ZLIB)
 endif()
 
 if(NOT VELSETUP_FUZZ)

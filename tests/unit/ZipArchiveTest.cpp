@@ -1,0 +1,186 @@
+#include "ZipArchive.h"
+
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ZipEntryName.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(ZipEntryName, Table) {
+  const std::pair<const char*, bool> cases[] = {
+      {"a.dll", true},
+      {"dir/a.dll", true},
+      {"dir\\sub\\a.dll", true},
+      {"dir/", true},
+      {"\xB0\xA1\xC6\xC4.dll", true},
+      {"a b.txt", true},
+      {"", false},
+      {"/a", false},
+      {"\\a", false},
+      {"\\\\server\\share\\a", false},
+      {"C:\\a", false},
+      {"C:a", false},
+      {"../a", false},
+      {"dir/../../a", false},
+      {"dir\\..\\a", false},
+      {"./a", false},
+      {"a:stream", false},
+      {"CON", false},
+      {"nul.txt", false},
+      {"dir/com1.dll", false},
+      {"LPT9", false},
+      {"conout$", false},
+      {"COM0", true},
+      {"console", true},
+      {"a.", false},
+      {"a ", false},
+      {"dir./a", false},
+      {"a//b", false},
+      {"a\tb", false},
+      {"a?b", false},
+      {"a|b", false},
+      {"dir//", false},
+  };
+  for (const auto& [name, safe] : cases) EXPECT_EQ(safe, IsSafeZipEntryName(name)) << name;
+}
+
+struct Entry {
+  std::string name;
+  std::string data;
+};
+
+void MakeZip(const fs::path& path, const std::vector<Entry>& entries, int method = Z_DEFLATED) {
+  zipFile zip = zipOpen64(path.string().c_str(), APPEND_STATUS_CREATE);
+  ASSERT_NE(nullptr, zip);
+  for (const Entry& e : entries) {
+    ASSERT_EQ(ZIP_OK, zipOpenNewFileInZip64(zip, e.name.c_str(), nullptr, nullptr, 0, nullptr, 0, nullptr,
+                                            method, Z_DEFAULT_COMPRESSION, 0));
+    zipWriteInFileInZip(zip, e.data.data(), static_cast<unsigned>(e.data.size()));
+    zipCloseFileInZip(zip);
+  }
+  zipClose(zip, nullptr);
+}
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Every file below `root`, relative, with "/" separators.
+std::vector<std::string> Tree(const fs::path& root) {
+  std::vector<std::string> files;
+  for (const auto& item : fs::recursive_directory_iterator(root)) {
+    files.push_back(fs::relative(item.path(), root).generic_string() + (item.is_directory() ? "/" : ""));
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+class Recorder : public CZipActionCallback {
+ public:
+  bool Callback() override {
+    calls.push_back(m_szFileInZip + " " + std::to_string(m_uProcessed) + "/" +
+                    std::to_string(m_uTotalToProcess));
+    return !abort;
+  }
+  std::vector<std::string> calls;
+  bool abort = false;
+};
+
+class ZipArchiveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root = fs::temp_directory_path() /
+           ("velsetup-zip-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(root);
+    fs::create_directories(root / "out");
+    archive = root / "a.zip";
+  }
+  void TearDown() override { fs::remove_all(root); }
+
+  // Extracts every entry; the name of the exception that ended it, or "" for none.
+  std::string ExtractAll(CZipActionCallback* callback = nullptr) {
+    CZipArchive zip;
+    try {
+      zip.Open(archive.string().c_str());
+      zip.SetCallback(callback);
+      for (int i = 0; i < zip.GetCount(); ++i) zip.ExtractFile(i, (root / "out").string().c_str());
+    } catch (const CZipException&) {
+      return "zip";
+    } catch (const CFileException&) {
+      return "file";
+    }
+    return "";
+  }
+
+  fs::path root;
+  fs::path archive;
+};
+
+TEST_F(ZipArchiveTest, ExtractsFoldersAndKoreanNames) {
+  const std::string big(200000, 'x');
+  MakeZip(archive,
+          {{"a.dll", "AAA"}, {"sub/", ""}, {"sub/deep/b.txt", big}, {"\xB0\xA1.txt", "k"}, {"e", ""}});
+  std::ofstream(root / "out" / "a.dll") << "old content that is longer";
+  Recorder recorder;
+  EXPECT_EQ("", ExtractAll(&recorder));
+  EXPECT_EQ((std::vector<std::string>{"a.dll", "e", "sub/", "sub/deep/", "sub/deep/b.txt", "\xB0\xA1.txt"}),
+            Tree(root / "out"));
+  EXPECT_EQ("AAA", ReadAll(root / "out" / "a.dll"));
+  EXPECT_EQ(big, ReadAll(root / "out" / "sub" / "deep" / "b.txt"));
+  // One call per 65536-byte block, and one for an empty entry.
+  EXPECT_EQ("a.dll 3/3", recorder.calls.front());
+  EXPECT_EQ("sub/deep/b.txt 200000/200000", recorder.calls.at(4));
+  EXPECT_EQ("e 0/0", recorder.calls.back());
+}
+
+TEST_F(ZipArchiveTest, RefusedNamesWriteNothingOutside) {
+  for (const char* name : {"../escape.txt", "C:\\escape.txt", "/escape.txt", "a:b", "nul"}) {
+    MakeZip(archive, {{name, "evil"}});
+    EXPECT_EQ("file", ExtractAll()) << name;
+    EXPECT_EQ((std::vector<std::string>{"a.zip", "out/"}), Tree(root)) << name;
+  }
+}
+
+TEST_F(ZipArchiveTest, DamagedEntryIsDeleted) {
+  MakeZip(archive, {{"a.txt", std::string(1000, 'q')}}, 0);
+  // Change a byte of the stored data (after the 30-byte header and the name): the CRC no longer
+  // matches.
+  std::string bytes = ReadAll(archive);
+  bytes[30 + 5 + 10] ^= 0x55;
+  std::ofstream(archive, std::ios::binary) << bytes;
+  EXPECT_NE("", ExtractAll());
+  EXPECT_FALSE(fs::exists(root / "out" / "a.txt"));
+}
+
+TEST_F(ZipArchiveTest, AbortByTheCallbackDeletesTheEntry) {
+  MakeZip(archive, {{"a.txt", std::string(100000, 'q')}});
+  Recorder recorder;
+  recorder.abort = true;
+  EXPECT_EQ("zip", ExtractAll(&recorder));
+  EXPECT_FALSE(fs::exists(root / "out" / "a.txt"));
+}
+
+TEST_F(ZipArchiveTest, NotAnArchive) {
+  std::ofstream(archive) << "not a zip";
+  EXPECT_EQ("zip", ExtractAll());
+  MakeZip(archive, {});
+  CZipArchive zip;
+  try {
+    zip.Open(archive.string().c_str());
+    EXPECT_EQ(0, zip.GetCount());
+  } catch (const CZipException&) {
+  }
+}
+
+}  // namespace

@@ -1,6 +1,7 @@
 #include "UrlCheck.h"
 
 #include <string>
+#include <utility>
 
 #include "AnsiText.h"
 #include "SetupLog.h"
@@ -15,21 +16,42 @@ bool HasControlOrBlank(std::string_view text) {
   return false;
 }
 
-// The text between the scheme and the path: where user information and the port would be.
-std::string_view AuthorityOf(std::string_view raw) {
+// Where the authority (user information, host, port) begins and ends in the raw URL.
+std::pair<size_t, size_t> AuthorityBounds(std::string_view raw) {
   size_t begin = raw.find(':');
-  if (begin == std::string_view::npos) return {};
-  begin = raw.find_first_not_of('/', begin + 1);
-  if (begin == std::string_view::npos) return {};
+  begin = begin == std::string_view::npos ? raw.size() : raw.find_first_not_of('/', begin + 1);
+  if (begin == std::string_view::npos) begin = raw.size();
   const size_t end = raw.find_first_of("/?#", begin);
-  return raw.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin);
+  return {begin, end == std::string_view::npos ? raw.size() : end};
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The raw path with its escapes decoded here, whatever else the URL cracker does to it (some
+// crackers also resolve "." and ".." segments, which would hide them from the test).
+std::string DecodeEscapes(std::string_view text) {
+  std::string decoded;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+      decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+      i += 2;
+    } else {
+      decoded += text[i];
+    }
+  }
+  return decoded;
 }
 
 bool IsPlainRawText(std::string_view raw) {
   if (HasControlOrBlank(raw) || raw.find('\\') != std::string_view::npos) return false;
   if (raw.find("%00") != std::string_view::npos) return false;
-  const std::string_view authority = AuthorityOf(raw);
-  return authority.find_first_of("@%") == std::string_view::npos;
+  const auto [begin, end] = AuthorityBounds(raw);
+  return raw.substr(begin, end - begin).find_first_of("@%") == std::string_view::npos;
 }
 
 // The last characters of the host must start at a character boundary: a suffix that begins
@@ -72,10 +94,13 @@ bool HasDotSegment(std::string_view path) {
   return false;
 }
 
-bool IsPlainDecodedText(std::string_view host, std::string_view path) {
-  if (HasControlOrBlank(host) || HasControlOrBlank(path)) return false;
-  if (host.empty() || host.back() == '.' || host.find_first_of("\\/@") != std::string_view::npos) return false;
-  return path.find('\\') == std::string_view::npos && !HasDotSegment(path);
+bool IsPlainPath(std::string_view path) {
+  return !HasControlOrBlank(path) && path.find('\\') == std::string_view::npos && !HasDotSegment(path);
+}
+
+bool IsPlainHost(std::string_view host) {
+  if (HasControlOrBlank(host) || host.empty() || host.back() == '.') return false;
+  return host.find_first_of("\\/@") == std::string_view::npos;
 }
 
 }  // namespace
@@ -85,5 +110,6 @@ bool CheckDownloadUrlParts(const CDownloadUrlParts& parts, const char* hostSuffi
   if (parts.host.size() > kUrlHostLimit || parts.path.size() > kUrlPathLimit) return false;
   if (!HostEndsWith(parts.host, hostSuffix)) return false;
   if (!PathPrefixMatches(parts.path, pathPrefix)) return false;
-  return IsPlainDecodedText(parts.host, parts.path);
+  if (!IsPlainHost(parts.host) || !IsPlainPath(parts.path)) return false;
+  return IsPlainPath(DecodeEscapes(parts.raw.substr(AuthorityBounds(parts.raw).second)));
 }

@@ -20,6 +20,7 @@ struct CDownloadUrlParts {
 // its slash, are `pathPrefix`. A path whose first two segments differ is logged as
 // "[CheckDownloadURL] Failed, strUrlPath = %s" (1); every other refusal is silent.
 // Refused as well, since the request would not go where the test looked: user information or an
-// escape in the authority, a host ending in a dot or holding a slash, backslash or "@", a "." or ".."
-// segment, a backslash, an encoded NUL, a control character or a blank in the raw or decoded text.
+// escape in the authority; a host ending in a dot or holding a slash, a backslash or "@"; a "." or
+// ".." segment, a backslash, a control character or a blank in the decoded path or in the raw
+// path decoded here; an encoded NUL or a blank in the raw text.
 bool CheckDownloadUrlParts(const CDownloadUrlParts& parts, const char* hostSuffix, const char* pathPrefix);

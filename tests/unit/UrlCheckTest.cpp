@@ -63,6 +63,8 @@ std::vector<UrlCase> Cases() {
       {"EscapeInHost", kHost, kPath, false, kNoLine, "http://update%2Eorbina.com/orbina/velsetup/a.bin"},
       {"DotDotSegment", kHost, "/orbina/velsetup/../../secret", false, kNoLine,
        "http://update.orbina.com/orbina/velsetup/%2e%2e/%2E%2E/secret"},
+      {"DotDotResolvedByTheCracker", kHost, kPath, false, kNoLine,
+       "http://update.orbina.com/orbina/velsetup/x/../a.bin"},
       {"DotSegment", kHost, "/orbina/velsetup/./a.bin", false},
       {"DotDotBeforeQuery", kHost, "/orbina/velsetup/..?x=1", false},
       {"DotDotLast", kHost, "/orbina/velsetup/..", false},

@@ -13,6 +13,22 @@ class CUpdateFile {
   // Fills the record from a FILE element; false when SOURCE or DEST is missing or unusable.
   bool GetUpdateInfo(const pugi::xml_node& element);
 
+  // Engine steps on the installed file (setupmgr/engine).
+  // Fetches the run file when needed and runs it to its end; false when it was needed but could
+  // not be fetched or started.
+  bool RunFileAndWait();
+  // Runs the installed file as EXECUTE says: started with PARAM, waited for, deleted afterwards.
+  void ExecuteDownloadedFile();
+  // Records the installed file under the item's uninstall key; false without a program path or
+  // with an item name that would name the uninstall entry itself.
+  bool RegistUninstaller(const char* itemName);
+  // Registration of a COM server through the system's registration tool and, with Internet
+  // Explorer 7, the browser's pre-approved list. True on success.
+  bool RegisterServer();
+  bool UnregisterServer();
+  bool RegisterPreApproved();
+  bool UnregisterPreApproved();
+
   std::string m_strName;                        // file name at the destination and in the temporary folder
   std::string m_strSource;                      // download URL
   std::optional<std::string> m_strSourceWin9x;  // download URL on Windows 9x

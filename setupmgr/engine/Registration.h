@@ -1,0 +1,19 @@
+// COM registration of installed servers through the system's registration tool, the browser's
+// pre-approved list, and the removal of an obsolete class's server file. The member operations
+// are CUpdateFile::RegisterServer, UnregisterServer, RegisterPreApproved and UnregisterPreApproved.
+#pragma once
+
+#include <string>
+
+// Run "<system folder>\Regsvr32.exe" with "/s" or "/u /s" on `path` and wait for its end. True
+// when the tool could be started; its exit code is not examined.
+bool RegisterServerFile(const char* path);
+bool UnregisterServerFile(const char* path);
+
+// The default value of HKEY_CLASSES_ROOT "CLSID\{classId}\InprocServer32": a REG_SZ or
+// REG_EXPAND_SZ value (not expanded) that fits a path buffer with its terminating zero.
+bool GetInprocServerPath(const char* classId, std::string& path);
+
+// Unregisters the server file registered for the class (the class identifier without braces) and
+// deletes the file. The result is the deletion's; nothing is logged.
+bool DeleteRegClassFile(const char* classId);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "InstallParam.h"
+#include "UpdateSet.h"
 #include "WinHandles.h"
 
 class CDlgDownload : public CInstallSettings {
@@ -25,6 +26,17 @@ class CDlgDownload : public CInstallSettings {
   // Ends a failed or cancelled run: hides the dialog, reports the failure, closes the program.
   void Abort();
 
+  // Fetches the manifest into the temporary folder as "VelSetup.xml"; 1 on success, else 0.
+  int DownloadFileList();
+  // Reads the manifest copy into the items of the run's mode; false when it cannot be read or has
+  // no UPDATELIST. The copy is deleted on success only.
+  bool CreateUpdateList();
+  // The download pass over the run's items, on the worker thread; its result reaches the dialog
+  // as WM_DOWNLOAD_DONE.
+  bool DownloadInstallFiles();
+
+  const CUpdateSetList& UpdateSets() const { return m_lstUpdateSet; }
+
  private:
   static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -33,11 +45,9 @@ class CDlgDownload : public CInstallSettings {
   void OnCancel();
   void OnDestroy();
 
-  int DownloadFileList();
-  bool CreateUpdateList();
-
   HWND m_hWnd = nullptr;
   HWND m_hNotifyWnd = nullptr;
   int m_nLastStatus = 0;
   CScopedHandle m_hCancelEvent;  // manual reset; signalled by Cancel and never reset
+  CUpdateSetList m_lstUpdateSet;
 };

@@ -8,10 +8,35 @@
 
 #include <pugixml.hpp>
 
+#ifdef _WIN32
+#include <windows.h>
+#include <wininet.h>
+#endif
+
+// What the update check reads of a file found on disk.
+struct CFoundFile {
+  uint64_t size = 0;
+  uint64_t lastWriteTime = 0;  // UTC file time
+  bool hasVersion = false;     // the file has a readable fixed file version
+  uint32_t versionMS = 0;
+  uint32_t versionLS = 0;
+  bool temporaryCopy = false;  // the copy in the temporary folder rather than the installed file
+};
+
 class CUpdateFile {
  public:
   // Fills the record from a FILE element; false when SOURCE or DEST is missing or unusable.
   bool GetUpdateInfo(const pugi::xml_node& element);
+
+  // 1 when the record must stay in the update list, 0 when the installed file is current. An
+  // installed file is re-registered and, with `writeRecords`, recorded; a stale temporary copy is
+  // deleted and a current one sets m_bReady.
+  int CheckUpdateFile(const char* itemName, bool writeRecords);
+  // 1 when `file` differs from the manifest in size, in time to the whole second (both read as
+  // local calendar times with `biasMinutes`, UTC = local + bias) or is older than its version;
+  // 0 when not. Size wins over time, time over version. A temporary copy without a readable
+  // version is stale when the manifest gives one.
+  int CheckUpdate(const CFoundFile& file, long biasMinutes) const;
 
   // Engine steps on the installed file (setupmgr/engine).
   // Fetches the run file when needed and runs it to its end; false when it was needed but could
@@ -29,6 +54,16 @@ class CUpdateFile {
   bool RegisterPreApproved();
   bool UnregisterPreApproved();
 
+#ifdef _WIN32
+  // Download pass (setupmgr/engine), on the worker thread.
+  // Stores and returns the size the server announces for the file; 0 when it is ready.
+  uint32_t GetDownloadSize(HINTERNET internet);
+  // True when the file, or the contents of its ZIP archive, lies in the temporary folder.
+  bool DownloadUpdateFile(HINTERNET internet, HWND window, HANDLE cancelEvent);
+#endif
+  // Gives the installed file at `path` the manifest's last-write time, if it has one.
+  void ApplyFileTime(const char* path) const;
+
   std::string m_strName;                        // file name at the destination and in the temporary folder
   std::string m_strSource;                      // download URL
   std::optional<std::string> m_strSourceWin9x;  // download URL on Windows 9x
@@ -38,8 +73,8 @@ class CUpdateFile {
   int m_nExecute = 0;                           // run options: 1 run, 2 wait, 4 delete afterwards
   uint32_t m_dwVersionMS = 0;
   uint32_t m_dwVersionLS = 0;
-  int m_nFileSize = 0;      // expected size, 0 = not given
-  int m_nDownloadSize = 0;  // size the server announced, 0 when m_bReady
+  int m_nFileSize = 0;           // expected size, 0 = not given
+  uint32_t m_nDownloadSize = 0;  // size the server announced, 0 when m_bReady
   int m_bRegister = 0;
   int m_bReboot = 0;
   int m_bSharedDll = 0;

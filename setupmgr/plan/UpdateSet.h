@@ -1,6 +1,8 @@
 // One selected UPDATEITEM of the manifest and the files of it that need work.
 #pragma once
 
+#include <cstdint>
+#include <list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,6 +11,24 @@
 
 class CUpdateSet {
  public:
+  // 1 when one of the item's MODE children names `mode`, letter case aside; 0 otherwise.
+  static int CheckMode(const pugi::xml_node& element, const char* mode);
+  // Reads a selected UPDATEITEM: its files that need work, in order, and its registry edits,
+  // applied at once in document order.
+  void CreateUpdateList(const pugi::xml_node& element);
+  // The listed record of that name, letter case aside; null when there is none.
+  CUpdateFile* FindUpdateFile(const std::string& name) const;
+  // The item failed its download when the pass failed or any of its files is not ready.
+  bool IsDownloadFailed(bool passFailed) const;
+
+#ifdef _WIN32
+  // Download pass (setupmgr/engine), on the worker thread.
+  // The sum of the files' announced sizes.
+  uint64_t GetTotalSize(HINTERNET internet);
+  // Downloads every file in order, sending WM_FILE_DONE after each; true when all arrived.
+  bool DownloadInstallFiles(HINTERNET internet, HWND window, HANDLE cancelEvent);
+#endif
+
   // The item's ADDREG and DELREG edits (setupmgr/engine), applied while the item is read. True on
   // success; a failure is logged.
   bool AddRegistry(const pugi::xml_node& element);
@@ -21,3 +41,6 @@ class CUpdateSet {
   int m_bSelfUninstaller = 0;  // the item brings its own uninstaller: no records are written
   std::vector<std::unique_ptr<CUpdateFile>> m_arrUpdateFile;  // in manifest order
 };
+
+// The download dialog's items of one run, in manifest order.
+using CUpdateSetList = std::list<std::unique_ptr<CUpdateSet>>;

@@ -1,0 +1,54 @@
+#include "ExtractZip.h"
+
+#include <exception>
+
+#include "AppMessages.h"
+#include "DownloadProgress.h"
+#include "SetupLog.h"
+
+bool CExtractCallback::Callback() {
+  if (m_bFirstCall) {
+    ::SendMessageA(m_hWnd, m_uMessage, EXTRACT_PROGRESS_START,
+                   reinterpret_cast<LPARAM>(m_szFileInZip.c_str()));
+    m_bFirstCall = false;
+  }
+  const LRESULT answer = ::SendMessageA(m_hWnd, m_uMessage, EXTRACT_PROGRESS_PERCENT,
+                                        static_cast<LPARAM>(ExtractPercent(m_uProcessed, m_uTotalToProcess)));
+  return answer >= 0;
+}
+
+bool ExtractZipFile(const char* archivePath, const char* folder, HWND window, UINT message) {
+  const DWORD attributes = ::GetFileAttributesA(archivePath);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;
+
+  CExtractCallback callback(window, message);
+  CZipArchive archive;
+  if (window != nullptr && message != 0) archive.SetCallback(&callback);
+  try {
+    archive.Open(archivePath);
+  } catch (const std::exception& e) {
+    LogWrite(1, "[ExtractZipFile] Open Failed (%s): %s", archivePath, e.what());
+    return false;
+  } catch (...) {
+    LogWrite(1, "[ExtractZipFile] Open Failed (%s)", archivePath);
+    return false;
+  }
+  const int count = archive.GetCount();
+  if (count == 0) {
+    LogWrite(1, "[ExtractZipFile] No entries (%s)", archivePath);
+    return false;
+  }
+  for (int i = 0; i < count; ++i) {
+    // A partial archive never counts as extracted, whatever stopped it.
+    try {
+      archive.ExtractFile(i, folder, CZipArchive::kDefaultBufferSize);
+    } catch (const std::exception& e) {
+      LogWrite(1, "[ExtractZipFile] Entry %d Failed (%s): %s", i, archivePath, e.what());
+      return false;
+    } catch (...) {
+      LogWrite(1, "[ExtractZipFile] Entry %d Failed (%s)", i, archivePath);
+      return false;
+    }
+  }
+  return true;
+}

@@ -1,4 +1,4 @@
-// The item's own decisions: the mode test, duplicate names and the download failure test.
+// The item's own decisions: the mode test and duplicate names.
 #include "UpdateSet.h"
 
 #include <gtest/gtest.h>
@@ -66,26 +66,6 @@ TEST(FindUpdateFile, Table) {
     }
     const CUpdateFile* expected = c.found < 0 ? nullptr : set.m_arrUpdateFile[c.found].get();
     EXPECT_EQ(expected, set.FindUpdateFile(c.name)) << c.name;
-  }
-}
-
-struct FailureCase {
-  std::vector<int> ready;
-  bool passFailed;
-  bool expected;
-};
-
-TEST(IsDownloadFailed, Table) {
-  const FailureCase cases[] = {
-      {{}, false, false}, {{}, true, true}, {{1, 1}, false, false}, {{1, 0}, false, true}, {{1}, true, true},
-  };
-  for (const FailureCase& c : cases) {
-    CUpdateSet set;
-    for (const int ready : c.ready) {
-      set.m_arrUpdateFile.push_back(std::make_unique<CUpdateFile>());
-      set.m_arrUpdateFile.back()->m_bReady = ready;
-    }
-    EXPECT_EQ(c.expected, set.IsDownloadFailed(c.passFailed)) << c.ready.size() << " " << c.passFailed;
   }
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <wininet.h>
 
 template <typename Traits>
 class CUniqueResource {
@@ -80,11 +81,18 @@ struct ModuleTraits {  // LoadLibrary
   static void Close(Type value) { ::FreeLibrary(value); }
 };
 
+struct InternetTraits {  // InternetOpen, InternetOpenUrl and the other WinINet handles
+  using Type = HINTERNET;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type value) { ::InternetCloseHandle(value); }
+};
+
 using CScopedHandle = CUniqueResource<HandleTraits>;
 using CScopedFile = CUniqueResource<FileHandleTraits>;
 using CScopedRegKey = CUniqueResource<RegKeyTraits>;
 using CScopedGdiObject = CUniqueResource<GdiObjectTraits>;
 using CScopedModule = CUniqueResource<ModuleTraits>;
+using CScopedInternet = CUniqueResource<InternetTraits>;
 
 // A function of a module loaded at run time, typed; null when the module lacks it.
 template <typename Function>

@@ -14,6 +14,7 @@ file: no faults). One rule per line, blank lines and '#' lines ignored:
 <url-path> is percent-decoded (so "%20" can stand for a space) and compared
 exactly with the percent-decoded request path.
 Options: status=N, nolength, cut=N, trickle=N, delay=MS, redirect=URL, length=N.
+redirect=URL answers 302 with that Location, or status=N when both are given.
 """
 import argparse
 import os
@@ -83,7 +84,7 @@ class PortalHandler(BaseHTTPRequestHandler):
 
         fault = load_faults(root).get(path, {})
         if "redirect" in fault:
-            return self.reply(302, b"redirected\n", send_body, fault,
+            return self.reply(fault.get("status", 302), b"redirected\n", send_body, fault,
                               headers=[("Location", fault["redirect"])])
         if "status" in fault:
             code = fault["status"]

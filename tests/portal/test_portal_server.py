@@ -211,6 +211,12 @@ class PortalServerTest(unittest.TestCase):
         self.assertEqual(r.getheader("Location"), "http://update.orbina.com/small.bin")
         r.read()
 
+    def test_fault_redirect_with_status(self):
+        self.faults("/old.bin redirect=small.bin status=307\n")
+        r = self.get("/old.bin")
+        self.assertEqual((r.status, r.getheader("Location")), (307, "small.bin"))
+        r.read()
+
     def test_fault_length(self):
         self.faults("/small.bin length=4\n/with%20space.bin length=50\n")
         r = self.get("/small.bin")

@@ -1,0 +1,28 @@
+// HTTP downloads from the one trusted location: the URL check, the file download and the size
+// query. The internet handle comes from the caller (InternetOpen with "Orbina Setup" and the
+// preconfigured proxy settings) and stays the caller's.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+// The first two path segments of every download URL.
+constexpr char kTrustedPathPrefix[] = "orbina/velsetup/";
+
+// True when `url` is a plain HTTP URL whose host ends in `hostSuffix` and whose path starts with
+// `pathPrefix` after escapes are decoded (see CheckDownloadUrlParts for what else is refused).
+bool CheckDownloadURL(const char* url, const char* hostSuffix, const char* pathPrefix);
+
+// Streams the body of `url` into `localPath` (replaced when it exists) and returns true when the
+// file holds the complete body. Redirects are followed only inside the trusted location. Each
+// block written is posted to `progressWindow` as WM_DOWNLOAD_PROGRESS; `cancelEvent` is tested
+// after every block read. Both may be null. Without an announced length whatever arrived counts
+// as complete, also after a cancel; a short, failed or cancelled transfer of known length leaves
+// no file.
+bool DownloadFile(HINTERNET internet, const char* localPath, const char* url, bool bypassCache,
+                  HWND progressWindow, HANDLE cancelEvent);
+
+// The announced length of the resource at `url`; 0 when the URL lies outside the trusted
+// location, the request fails, the final status is not 200 or no length is announced. The body
+// is not read.
+DWORD GetUrlFileSize(HINTERNET internet, const char* url);

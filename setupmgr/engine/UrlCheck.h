@@ -1,0 +1,26 @@
+// The trusted-location test of download URLs on a URL already split by the URL cracker. Needs no
+// operating system, so that it is unit-tested and fuzzed natively.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+constexpr size_t kUrlHostLimit = 255;   // characters of the host buffer, without the zero
+constexpr size_t kUrlPathLimit = 1023;  // characters of the path buffer, without the zero
+
+// A download URL and what the cracker made of it with escapes decoded.
+struct CDownloadUrlParts {
+  std::string_view raw;   // the URL as given
+  std::string_view host;  // the host name, decoded
+  std::string_view path;  // the URL path, decoded, with the query when there is one
+};
+
+// True when the URL lies inside the trusted location: its host ends in `hostSuffix` (exactly,
+// case-sensitively, at a character boundary) and the first two segments of its path, each with
+// its slash, are `pathPrefix`. A path whose first two segments differ is logged as
+// "[CheckDownloadURL] Failed, strUrlPath = %s" (1); every other refusal is silent.
+// Refused as well, since the request would not go where the test looked: user information or an
+// escape in the authority; a host ending in a dot or holding a slash, a backslash or "@"; a "." or
+// ".." segment, a backslash, a control character or a blank in the decoded path or in the raw
+// path decoded here; an encoded NUL or a blank in the raw text.
+bool CheckDownloadUrlParts(const CDownloadUrlParts& parts, const char* hostSuffix, const char* pathPrefix);

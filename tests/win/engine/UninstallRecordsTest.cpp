@@ -139,10 +139,18 @@ std::vector<std::string> ReadLines(const std::string& path) {
 bool RunChild(const std::string& exe, size_t index) {
   const CScopedEnvironment childCase(kChildCase, std::to_string(index));
   std::string commandLine = "\"" + exe + "\" --gtest_filter=UninstallRecordsChild.*";
+  // The child's test report goes nowhere; what counts is what it recorded.
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  const CScopedFile nul(::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      &inherit, OPEN_EXISTING, 0, nullptr));
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = nul.Get();
+  startup.hStdOutput = nul.Get();
+  startup.hStdError = nul.Get();
   PROCESS_INFORMATION created = {};
-  if (!::CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+  if (!::CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                         &created)) {
     return false;
   }

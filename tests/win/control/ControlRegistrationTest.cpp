@@ -29,36 +29,24 @@ std::wstring ValueOf(const std::wstring& key, const wchar_t* name) {
   return value;
 }
 
-std::vector<std::wstring> SubkeysOf(const std::wstring& key) {
+// The key's subkeys in order, then its number of values.
+std::vector<std::wstring> Contents(const std::wstring& key) {
   std::vector<std::wstring> names;
   CScopedRegKey opened;
   if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, opened.Put()) != ERROR_SUCCESS)
     return names;
   wchar_t name[256];
-  for (DWORD i = 0;; ++i) {
-    DWORD length = 256;
-    if (::RegEnumKeyExW(opened.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-      break;
+  for (DWORD i = 0, length = 256;
+       ::RegEnumKeyExW(opened.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+       ++i, length = 256) {
     names.push_back(name);
   }
-  return names;
-}
-
-DWORD ValueCount(const std::wstring& key) {
-  CScopedRegKey opened;
+  std::sort(names.begin(), names.end());
   DWORD values = 0;
-  if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, opened.Put()) == ERROR_SUCCESS) {
-    ::RegQueryInfoKeyW(opened.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
-                       nullptr, nullptr, nullptr);
-  }
-  return values;
-}
-
-void AddStray(const std::wstring& key) {
-  CScopedRegKey opened;
-  ::RegCreateKeyExW(HKEY_CLASSES_ROOT, (key + L"\\Stray").c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                    opened.Put(), nullptr);
-  ::SHSetValueW(HKEY_CLASSES_ROOT, key.c_str(), L"Stray", REG_SZ, L"x", 4);
+  ::RegQueryInfoKeyW(opened.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                     nullptr, nullptr, nullptr);
+  names.push_back(std::to_wstring(values) + L" values");
+  return names;
 }
 
 struct ValueRow {
@@ -99,25 +87,24 @@ class ControlRegistrationTest : public ::testing::Test {
 
 TEST_F(ControlRegistrationTest, RegisteringTwiceLeavesOneClassKey) {
   ASSERT_TRUE(RegisterControl(false));
-  for (const wchar_t* part : {L"", L"\\Programmable", L"\\ToolboxBitmap32"}) AddStray(kClassKey + part);
+  // What the second registration must replace whole.
+  for (const wchar_t* part : {L"", L"\\Programmable", L"\\ToolboxBitmap32"}) {
+    ::SHSetValueW(HKEY_CLASSES_ROOT, (kClassKey + part + L"\\Stray").c_str(), L"Stray", REG_SZ, L"x", 4);
+    ::SHSetValueW(HKEY_CLASSES_ROOT, (kClassKey + part).c_str(), L"Stray", REG_SZ, L"x", 4);
+  }
   ASSERT_TRUE(RegisterControl(false));
 
-  for (const ValueRow& row : RegisteredValues()) {
-    EXPECT_EQ(ValueOf(row.key, row.name), row.value) << row.key;
-  }
-  std::vector<std::wstring> subkeys = SubkeysOf(kClassKey);
-  std::sort(subkeys.begin(), subkeys.end());
-  EXPECT_EQ(subkeys, (std::vector<std::wstring>{L"Implemented Categories", L"InprocServer32", L"ProgID",
-                                                L"Programmable", L"ToolboxBitmap32", L"TypeLib",
-                                                L"VersionIndependentProgID"}));
-  EXPECT_EQ(ValueCount(kClassKey), 1u);
-  EXPECT_TRUE(SubkeysOf(kClassKey + L"\\Programmable").empty());
-  EXPECT_EQ(ValueCount(kClassKey + L"\\Programmable"), 0u);
-  EXPECT_EQ(ValueCount(kClassKey + L"\\ToolboxBitmap32"), 1u);
-  std::vector<std::wstring> categories = SubkeysOf(kClassKey + L"\\Implemented Categories");
-  std::sort(categories.begin(), categories.end());
-  EXPECT_EQ(categories, (std::vector<std::wstring>{L"{7DD95801-9882-11CF-9FA9-00AA006C42C4}",
-                                                   L"{7DD95802-9882-11CF-9FA9-00AA006C42C4}"}));
+  for (const ValueRow& row : RegisteredValues()) EXPECT_EQ(ValueOf(row.key, row.name), row.value) << row.key;
+  const std::pair<std::wstring, std::vector<std::wstring>> contents[] = {
+      {kClassKey,
+       {L"Implemented Categories", L"InprocServer32", L"ProgID", L"Programmable", L"ToolboxBitmap32",
+        L"TypeLib", L"VersionIndependentProgID", L"1 values"}},
+      {kClassKey + L"\\Implemented Categories",
+       {L"{7DD95801-9882-11CF-9FA9-00AA006C42C4}", L"{7DD95802-9882-11CF-9FA9-00AA006C42C4}", L"0 values"}},
+      {kClassKey + L"\\Programmable", {L"0 values"}},
+      {kClassKey + L"\\ToolboxBitmap32", {L"1 values"}},
+  };
+  for (const auto& row : contents) EXPECT_EQ(Contents(row.first), row.second) << row.first;
 }
 
 TEST_F(ControlRegistrationTest, UnregisteringRemovesItsKeysAndKeepsTheCategories) {

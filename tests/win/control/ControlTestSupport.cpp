@@ -145,6 +145,26 @@ HWND FindSetupManagerBox() {
   return nullptr;
 }
 
+HWND WaitForSetupManagerBox(DWORD exceptPid) {
+  for (int i = 0; i < 1500; ++i) {
+    for (DWORD pid : SetupManagerPids()) {
+      if (pid == exceptPid) continue;
+      if (HWND box = robot::FindShownDialog(pid)) return box;
+    }
+    ::Sleep(20);
+  }
+  return nullptr;
+}
+
+void KillSetupManagers(DWORD pid) {
+  for (DWORD each : SetupManagerPids()) {
+    if (pid != 0 && each != pid) continue;
+    const CScopedHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, each));
+    ::TerminateProcess(process.Get(), 1);
+    ::WaitForSingleObject(process.Get(), 10000);
+  }
+}
+
 bool WaitForNoSetupManager() {
   for (int i = 0; i < 1200; ++i) {
     if (SetupManagerPids().empty()) return true;

@@ -77,6 +77,10 @@ class CSystemSetupManager {
 std::vector<DWORD> SetupManagerPids();
 // The setup manager's visible message box, or null.
 HWND FindSetupManagerBox();
+// Waits up to half a minute for a message box of a setup manager other than `exceptPid`.
+HWND WaitForSetupManagerBox(DWORD exceptPid);
+// Ends the setup manager `pid`, or every one, and waits for the end.
+void KillSetupManagers(DWORD pid = 0);
 // Waits until no VelSetup.exe runs any more; false after a minute.
 bool WaitForNoSetupManager();
 

@@ -11,8 +11,10 @@ PageTextResult PageTextToAnsi(BSTR text, size_t maxBytes, std::string& ansi) {
                                          nullptr, 0, nullptr, nullptr);
   if (size <= 0 || static_cast<size_t>(size) > maxBytes) return PageTextResult::kUnfit;
   ansi.resize(static_cast<size_t>(size));
+  BOOL substituted = FALSE;
   if (::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, static_cast<int>(length), &ansi[0], size,
-                            nullptr, nullptr) != size) {
+                            nullptr, &substituted) != size ||
+      substituted) {
     ansi.clear();
     return PageTextResult::kUnfit;
   }

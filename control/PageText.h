@@ -10,9 +10,10 @@
 enum class PageTextResult {
   kOk,
   kEmpty,  // a null or empty text
-  kUnfit,  // longer than allowed after conversion, holding a NUL, or not convertible
+  kUnfit,  // longer than allowed after conversion, holding a NUL, or not in the code page
 };
 
-// Converts `text` without best-fit substitutes, so that no character turns into a different
-// one of the ANSI code page (a full-width quotation mark into "). `maxBytes` bounds the result.
+// Converts `text` to exactly the same characters in the ANSI code page: a character the code
+// page lacks makes the text unfit, rather than turning into "?" or into a look-alike (a
+// full-width quotation mark into "). `maxBytes` bounds the result.
 PageTextResult PageTextToAnsi(BSTR text, size_t maxBytes, std::string& ansi);

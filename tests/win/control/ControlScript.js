@@ -23,6 +23,7 @@ var rows = [
   ["InstallParam 4095 Korean bytes", "undefined", function () { ctl.InstallParam = repeat("\uAC00", 2047) + "a"; }],
   ["InstallParam 4096 Korean bytes", invalid, function () { ctl.InstallParam = repeat("\uAC00", 2048); }],
   ["InstallParam NUL", invalid, function () { ctl.InstallParam = "<PARAM>\0</PARAM>"; }],
+  ["InstallParam not in code page", invalid, function () { ctl.InstallParam = "<PARAM>\uFF02\uD83D\uDE00</PARAM>"; }],
   ["InstallParam read", "error 80020003", function () { return ctl.InstallParam; }],
   ["TestMode", "undefined", function () { ctl.TestMode = -7; }],
   ["CheckObjInstall registered", "1", function () { return ctl.CheckObjInstall(control); }],

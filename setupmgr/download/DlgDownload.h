@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <string>
+
+#include "DownloadSkin.h"
 #include "InstallParam.h"
 #include "WinHandles.h"
 
@@ -25,6 +28,9 @@ class CDlgDownload : public CInstallSettings {
   // Ends a failed or cancelled run: hides the dialog, reports the failure, closes the program.
   void Abort();
 
+  // The status line: a string-table text, repainted alone.
+  void SetStatusText(UINT id);
+
  private:
   static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -40,4 +46,6 @@ class CDlgDownload : public CInstallSettings {
   HWND m_hNotifyWnd = nullptr;
   int m_nLastStatus = 0;
   CScopedHandle m_hCancelEvent;  // manual reset; signalled by Cancel and never reset
+  std::string m_strStatus;
+  CDownloadSkin m_skin;
 };

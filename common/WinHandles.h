@@ -87,12 +87,68 @@ struct InternetTraits {  // InternetOpen, InternetOpenUrl and the other WinINet 
   static void Close(Type value) { ::InternetCloseHandle(value); }
 };
 
+struct MemoryDcTraits {  // CreateCompatibleDC
+  using Type = HDC;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type value) { ::DeleteDC(value); }
+};
+
 using CScopedHandle = CUniqueResource<HandleTraits>;
 using CScopedFile = CUniqueResource<FileHandleTraits>;
 using CScopedRegKey = CUniqueResource<RegKeyTraits>;
 using CScopedGdiObject = CUniqueResource<GdiObjectTraits>;
 using CScopedModule = CUniqueResource<ModuleTraits>;
 using CScopedInternet = CUniqueResource<InternetTraits>;
+using CScopedMemoryDC = CUniqueResource<MemoryDcTraits>;
+
+// Selects a GDI object into a device context for the life of the scope and puts the previous one
+// back, so that the object can be deleted afterwards. A null object selects nothing.
+class CSelectObject {
+ public:
+  CSelectObject(HDC dc, HGDIOBJ object)
+      : m_dc(dc), m_previous(object != nullptr ? ::SelectObject(dc, object) : nullptr) {}
+  ~CSelectObject() {
+    if (m_previous != nullptr && m_previous != HGDI_ERROR) ::SelectObject(m_dc, m_previous);
+  }
+  CSelectObject(const CSelectObject&) = delete;
+  CSelectObject& operator=(const CSelectObject&) = delete;
+  bool Selected() const { return m_previous != nullptr && m_previous != HGDI_ERROR; }
+
+ private:
+  HDC m_dc;
+  HGDIOBJ m_previous;
+};
+
+// BeginPaint and EndPaint of one WM_PAINT.
+class CPaintScope {
+ public:
+  explicit CPaintScope(HWND hWnd) : m_hWnd(hWnd), m_dc(::BeginPaint(hWnd, &m_paint)) {}
+  ~CPaintScope() { ::EndPaint(m_hWnd, &m_paint); }
+  CPaintScope(const CPaintScope&) = delete;
+  CPaintScope& operator=(const CPaintScope&) = delete;
+  HDC Get() const { return m_dc; }
+
+ private:
+  HWND m_hWnd;
+  PAINTSTRUCT m_paint = {};
+  HDC m_dc;
+};
+
+// GetDC and ReleaseDC of a window, or of the screen for a null window.
+class CWindowDC {
+ public:
+  explicit CWindowDC(HWND hWnd) : m_hWnd(hWnd), m_dc(::GetDC(hWnd)) {}
+  ~CWindowDC() {
+    if (m_dc != nullptr) ::ReleaseDC(m_hWnd, m_dc);
+  }
+  CWindowDC(const CWindowDC&) = delete;
+  CWindowDC& operator=(const CWindowDC&) = delete;
+  HDC Get() const { return m_dc; }
+
+ private:
+  HWND m_hWnd;
+  HDC m_dc;
+};
 
 // A function of a module loaded at run time, typed; null when the module lacks it.
 template <typename Function>

@@ -50,6 +50,11 @@ void CDlgDownload::Notify(int status, LPARAM lParam) {
   }
 }
 
+void CDlgDownload::SetStatusText(UINT id) {
+  m_strStatus = LoadResourceString(id);
+  if (m_hWnd != nullptr) CDownloadSkin::InvalidateStatus(m_hWnd);
+}
+
 void CDlgDownload::Abort() {
   if (m_hWnd != nullptr) ::ShowWindow(m_hWnd, SW_HIDE);
   Notify(SETUP_STATUS_FAILED, 0);
@@ -71,6 +76,9 @@ INT_PTR CDlgDownload::OnMessage(UINT message, WPARAM wParam, LPARAM) {
     case WM_INITDIALOG:
       OnInitDialog();
       return TRUE;
+    case WM_PAINT:
+      m_skin.Paint(m_hWnd, m_strStatus.c_str());
+      return TRUE;
     case WM_DIALOG_START:
       OnDialogStart();
       return TRUE;
@@ -86,6 +94,7 @@ INT_PTR CDlgDownload::OnMessage(UINT message, WPARAM wParam, LPARAM) {
 }
 
 void CDlgDownload::OnInitDialog() {
+  m_skin.Apply(m_hWnd);
   const HICON icon = ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
   ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
   m_hCancelEvent.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));

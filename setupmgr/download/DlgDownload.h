@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <string>
+
+#include "DownloadSkin.h"
 #include "InstallParam.h"
 #include "UpdateSet.h"
 #include "WinHandles.h"
@@ -36,6 +39,8 @@ class CDlgDownload : public CInstallSettings {
   bool DownloadInstallFiles();
 
   const CUpdateSetList& UpdateSets() const { return m_lstUpdateSet; }
+  // The status line: a string-table text, repainted alone.
+  void SetStatusText(UINT id);
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -50,4 +55,6 @@ class CDlgDownload : public CInstallSettings {
   int m_nLastStatus = 0;
   CScopedHandle m_hCancelEvent;  // manual reset; signalled by Cancel and never reset
   CUpdateSetList m_lstUpdateSet;
+  std::string m_strStatus;
+  CDownloadSkin m_skin;
 };

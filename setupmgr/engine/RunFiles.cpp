@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "CommandLineText.h"
+#include "Folders.h"
+#include "HttpDownload.h"
 #include "SetupLog.h"
 #include "UpdateFile.h"
 #include "WinHandles.h"
@@ -13,6 +15,18 @@
 namespace {
 constexpr int kExecuteWait = 2;
 constexpr int kExecuteDelete = 4;
+
+// Downloads the run file through a session of its own, closed before the file runs.
+bool FetchRunFile(const char* source, const char* path) {
+  const CScopedInternet internet(
+      ::InternetOpenA("Orbina Setup", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (!internet) {
+    LogWrite(1, "[RunFileAndWait] InternetOpen Failed (Error Code = %d)", static_cast<int>(::GetLastError()));
+    return false;
+  }
+  LogWrite(2, "[RunFileAndWait] Download File %s -> %s", source, path);
+  return DownloadFile(internet.Get(), path, source, true, nullptr, nullptr);
+}
 }  // namespace
 
 bool ExecuteFile(const char* program, const char* arguments, bool wait) {
@@ -59,4 +73,41 @@ void CUpdateFile::ExecuteDownloadedFile() {
     LogWrite(1, "[ExecuteDownloadedFile] DeleteFile Failed, Error Code = %d",
              static_cast<int>(::GetLastError()));
   }
+}
+
+bool CUpdateFile::RunFileAndWait() {
+  if (!m_strRunFile || !m_strRunSource) return true;
+  // A run file kept in RUNDEST is reused when current. Without RUNDEST it goes to the temporary
+  // folder, which other users may write to, and runs with the installer's rights: it is always
+  // fetched afresh there.
+  const bool keep = m_strRunDest.has_value();
+  const std::string& folder = keep ? *m_strRunDest : SystemFolders().m_strTempFolder;
+  const std::string path = folder + "\\" + *m_strRunFile;
+  const char* runParam = m_strRunParam ? m_strRunParam->c_str() : nullptr;
+  if (folder.empty() || path.size() > kMaxPathLength) {
+    LogWrite(1, "[RunFileAndWait] Invalid run file path (%s)", path.c_str());
+    return false;
+  }
+
+  DWORD fileMS = 0, fileLS = 0;
+  if (keep && FileExists(path.c_str()) && ReadFileVersion(path.c_str(), fileMS, fileLS)) {
+    if (m_dwRunVersionMS > fileMS || (m_dwRunVersionMS == fileMS && m_dwRunVersionLS > fileLS)) {
+      LogWrite(2, "[RunFileAndWait] FileVersion (%s) (U:%d:%d) != (L:%d:%d)", path.c_str(),
+               static_cast<int>(m_dwRunVersionMS), static_cast<int>(m_dwRunVersionLS),
+               static_cast<int>(fileMS), static_cast<int>(fileLS));
+    } else {
+      LogWrite(2, "[RunFileAndWait] Do not need update (%s)", path.c_str());
+      return ExecuteFile(path.c_str(), runParam, true);
+    }
+  }
+
+  const char* source = m_strRunSource->c_str();
+  const bool downloaded = FetchRunFile(source, path.c_str());
+  if (!downloaded) {
+    LogWrite(1, "[RunFileAndWait] DownloadFile(%s) Failed", source);
+    return false;
+  }
+  const bool started = ExecuteFile(path.c_str(), runParam, true);
+  if (!keep) ::DeleteFileA(path.c_str());
+  return started;
 }

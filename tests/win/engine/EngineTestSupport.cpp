@@ -1,5 +1,6 @@
 #include "EngineTestSupport.h"
 
+#include <gtest/gtest.h>
 #include <shellapi.h>
 #include <shlwapi.h>
 
@@ -11,15 +12,17 @@
 #include "UiRobot.h"
 #include "WinHandles.h"
 
-CTestFolder::CTestFolder(const std::string& name) {
-  char temp[MAX_PATH] = {};
-  ::GetTempPathA(MAX_PATH, temp);
-  m_path = std::string(temp) + name;
-  RemoveTree(m_path);
-  ::CreateDirectoryA(m_path.c_str(), nullptr);
+namespace {
+
+DWORD g_fakeMajor, g_fakePlatform;
+BOOL WINAPI FakeVersion(OSVERSIONINFOA* info) {
+  info->dwMajorVersion = g_fakeMajor;
+  info->dwMinorVersion = 0;
+  info->dwPlatformId = g_fakePlatform;
+  return TRUE;
 }
 
-CTestFolder::~CTestFolder() { RemoveTree(m_path); }
+}  // namespace
 
 void RemoveTree(const std::string& path) {
   const std::string doubleNull = path + '\0';
@@ -30,33 +33,36 @@ void RemoveTree(const std::string& path) {
   ::SHFileOperationA(&remove);
 }
 
+CTestFolder::CTestFolder(const std::string& name) {
+  char temp[MAX_PATH] = {};
+  ::GetTempPathA(MAX_PATH, temp);
+  m_path = std::string(temp) + name;
+  RemoveTree(m_path);
+  ::CreateDirectoryA(m_path.c_str(), nullptr);
+}
+
+CTestFolder::~CTestFolder() { RemoveTree(m_path); }
+
 std::string FixturePath(const std::string& name) { return TestBinaryFolder() + "\\fixtures\\" + name; }
 
 bool FileIsPresent(const std::string& path) {
   return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::vector<RecordedRun> ReadRecords(const std::string& recordFile) {
-  std::vector<RecordedRun> runs;
-  std::istringstream lines(ReadFileBytes(recordFile));
-  std::string line;
-  while (std::getline(lines, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const size_t blank = line.find(' ');
-    if (blank == std::string::npos) continue;
-    runs.push_back({static_cast<DWORD>(std::stoul(line.substr(0, blank))), line.substr(blank + 1)});
-  }
-  return runs;
-}
-
-std::vector<RecordedRun> WaitForRecords(const std::string& recordFile, size_t count, DWORD timeoutMs) {
+std::vector<RecordedRun> ReadRecords(const std::string& recordFile, size_t count, DWORD timeoutMs) {
   const DWORD start = ::GetTickCount();
-  std::vector<RecordedRun> runs = ReadRecords(recordFile);
-  while (runs.size() < count && ::GetTickCount() - start < timeoutMs) {
+  for (;;) {
+    std::vector<RecordedRun> runs;
+    std::istringstream lines(ReadFileBytes(recordFile));
+    for (std::string line; std::getline(lines, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      const size_t blank = line.find(' ');
+      if (blank != std::string::npos)
+        runs.push_back({std::stoul(line.substr(0, blank)), line.substr(blank + 1)});
+    }
+    if (runs.size() >= count || ::GetTickCount() - start > timeoutMs) return runs;
     ::Sleep(20);
-    runs = ReadRecords(recordFile);
   }
-  return runs;
 }
 
 bool ProcessRuns(DWORD pid) {
@@ -66,8 +72,7 @@ bool ProcessRuns(DWORD pid) {
 
 void EndProcess(DWORD pid, DWORD timeoutMs) {
   const CScopedHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid));
-  if (!process) return;
-  if (::WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) {
+  if (process && ::WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) {
     ::TerminateProcess(process.Get(), 1);
     ::WaitForSingleObject(process.Get(), 10000);
   }
@@ -79,24 +84,31 @@ CScopedEnvironment::CScopedEnvironment(const char* name, const std::string& valu
 
 CScopedEnvironment::~CScopedEnvironment() { ::SetEnvironmentVariableA(m_name.c_str(), nullptr); }
 
-std::vector<std::string> LogLinesStartingWith(const std::string& prefix) {
-  std::vector<std::string> lines;
-  for (const std::string& line : CapturedLogLines()) {
-    if (line.compare(0, 10 + prefix.size(), "[VelSetup]" + prefix) == 0) lines.push_back(line.substr(10));
-  }
-  return lines;
-}
-
 std::vector<std::string> LogMessages() {
   std::vector<std::string> lines;
   for (const std::string& line : CapturedLogLines()) lines.push_back(line.substr(line.find(']') + 1));
   return lines;
 }
 
+void ExpectLogLines(const std::vector<std::string>& expected, const std::string& caseName,
+                    const Marks& marks) {
+  const std::vector<std::string> lines = LogMessages();
+  ASSERT_EQ(lines.size(), expected.size()) << caseName << "\nfirst line: " << (lines.empty() ? "" : lines[0]);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::string want = expected[i];
+    for (const auto& [mark, text] : marks) {
+      for (size_t at = want.find(mark); at != std::string::npos; at = want.find(mark, at + text.size())) {
+        want.replace(at, mark.size(), text);
+      }
+    }
+    const bool prefix = !want.empty() && want.back() == '*';
+    if (prefix) want.pop_back();
+    EXPECT_EQ(prefix ? lines[i].substr(0, want.size()) : lines[i], want) << caseName;
+  }
+}
+
 CBoxAnswerer::CBoxAnswerer(std::vector<int> answers)
     : m_answers(std::move(answers)), m_thread(&CBoxAnswerer::Run, this) {}
-
-CBoxAnswerer::~CBoxAnswerer() { Stop(); }
 
 std::vector<CBoxAnswerer::Box> CBoxAnswerer::Stop() {
   m_stop = true;
@@ -118,25 +130,12 @@ void CBoxAnswerer::Run() {
     if (::GetDlgItem(box, button) == nullptr) button = ::GetDlgItem(box, IDOK) ? IDOK : IDNO;
     robot::PressButton(box, button);
     // The same box is not taken for the next one while it closes.
-    const DWORD start = ::GetTickCount();
-    while (::IsWindow(box) && ::IsWindowVisible(box) && ::GetTickCount() - start < 10000) ::Sleep(20);
+    for (int i = 0; i < 500 && ::IsWindow(box) && ::IsWindowVisible(box); ++i) ::Sleep(20);
   }
 }
 
-namespace {
-DWORD g_fakeMajor, g_fakeMinor, g_fakePlatform;
-BOOL WINAPI FakeVersion(OSVERSIONINFOA* info) {
-  info->dwMajorVersion = g_fakeMajor;
-  info->dwMinorVersion = g_fakeMinor;
-  info->dwBuildNumber = 1000;
-  info->dwPlatformId = g_fakePlatform;
-  return TRUE;
-}
-}  // namespace
-
-CFakeWindowsVersion::CFakeWindowsVersion(DWORD major, DWORD minor, DWORD platform) {
+CFakeWindowsVersion::CFakeWindowsVersion(DWORD major, DWORD platform) {
   g_fakeMajor = major;
-  g_fakeMinor = minor;
   g_fakePlatform = platform;
   SetVersionSourceForTesting(FakeVersion);
   InitFolders();
@@ -193,13 +192,15 @@ bool KeyExists(HKEY root, const std::string& key) {
 
 bool ReadValue(HKEY root, const std::string& key, const char* name, DWORD& type, std::string& bytes) {
   CScopedRegKey opened;
-  if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, opened.Put()) != ERROR_SUCCESS) return false;
-  DWORD size = 0;
-  if (::RegQueryValueExA(opened.Get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
-  bytes.assign(size, '\0');
-  return ::RegQueryValueExA(opened.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&bytes[0]), &size) ==
-             ERROR_SUCCESS &&
-         (bytes.resize(size), true);
+  char data[2048];
+  DWORD size = sizeof data;
+  if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, opened.Put()) != ERROR_SUCCESS ||
+      ::RegQueryValueExA(opened.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
+          ERROR_SUCCESS) {
+    return false;
+  }
+  bytes.assign(data, size);
+  return true;
 }
 
 std::string TextValue(const std::string& text) { return text + '\0'; }

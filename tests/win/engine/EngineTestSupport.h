@@ -1,5 +1,5 @@
-// Shared by the engine tests: throwaway folders, the recorder helper's records, the captured log,
-// message boxes of this process answered from a second thread, and folder values put back.
+// Shared by the engine tests: throwaway folders, the recorder's records, the captured log,
+// message boxes of this process answered from a second thread, a chosen Windows version.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +7,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 // A fresh folder below the temporary path, removed with its content when the test ends.
@@ -16,7 +17,6 @@ class CTestFolder {
   ~CTestFolder();
   CTestFolder(const CTestFolder&) = delete;
   CTestFolder& operator=(const CTestFolder&) = delete;
-
   const std::string& Path() const { return m_path; }
   std::string operator/(const std::string& name) const { return m_path + "\\" + name; }
 
@@ -27,19 +27,17 @@ class CTestFolder {
 // Removes a folder and everything in it.
 void RemoveTree(const std::string& path);
 
-// bin/fixtures/<name> beside the test program.
-std::string FixturePath(const std::string& name);
+std::string FixturePath(const std::string& name);  // bin/fixtures/<name>
 bool FileIsPresent(const std::string& path);
 
-// One run of the recorder helper: its process id and its command line as the system gave it.
+// One run of the recorder fixture: its process id and its command line as the system gave it.
 struct RecordedRun {
   DWORD pid = 0;
   std::string commandLine;
 };
-std::vector<RecordedRun> ReadRecords(const std::string& recordFile);
-// Waits until the file holds `count` records (at most `timeoutMs`); returns what it holds then.
-std::vector<RecordedRun> WaitForRecords(const std::string& recordFile, size_t count, DWORD timeoutMs = 15000);
-// True while the process runs.
+// The runs recorded in the file, once it holds `count` of them (at most `timeoutMs` later).
+std::vector<RecordedRun> ReadRecords(const std::string& recordFile, size_t count = 0,
+                                     DWORD timeoutMs = 15000);
 bool ProcessRuns(DWORD pid);
 // Waits for the process's end and ends it when it runs longer than `timeoutMs` (0: at once).
 void EndProcess(DWORD pid, DWORD timeoutMs = 10000);
@@ -56,14 +54,16 @@ class CScopedEnvironment {
   std::string m_name;
 };
 
-// Captured log lines that start with "[VelSetup]" + `prefix`.
-std::vector<std::string> LogLinesStartingWith(const std::string& prefix);
 // Every captured line without the "[VelSetup]" mark.
 std::vector<std::string> LogMessages();
+// Compares the captured lines with `expected`, where each mark is replaced by its text and a
+// line ending in "*" only gives the start.
+using Marks = std::vector<std::pair<std::string, std::string>>;
+void ExpectLogLines(const std::vector<std::string>& expected, const std::string& caseName,
+                    const Marks& marks = {});
 
-// Answers the message boxes this process shows, from a thread of its own, until Stop(): each
-// box's title and text are kept, the given buttons are pressed in turn, and any further box gets
-// OK (or No when it has no OK).
+// Answers the message boxes this process shows, from a thread of its own, until Stop(): the
+// title and text of each are kept, the given buttons pressed in turn, later boxes get OK.
 class CBoxAnswerer {
  public:
   struct Box {
@@ -71,12 +71,10 @@ class CBoxAnswerer {
     std::wstring text;
   };
   explicit CBoxAnswerer(std::vector<int> answers = {});
-  ~CBoxAnswerer();
+  ~CBoxAnswerer() { Stop(); }
   CBoxAnswerer(const CBoxAnswerer&) = delete;
   CBoxAnswerer& operator=(const CBoxAnswerer&) = delete;
-
-  // Ends the thread and returns the boxes seen.
-  std::vector<Box> Stop();
+  std::vector<Box> Stop();  // ends the thread; the boxes seen
 
  private:
   void Run();
@@ -90,7 +88,7 @@ class CBoxAnswerer {
 // when the object is destroyed.
 class CFakeWindowsVersion {
  public:
-  CFakeWindowsVersion(DWORD major, DWORD minor, DWORD platform);
+  CFakeWindowsVersion(DWORD major, DWORD platform);
   ~CFakeWindowsVersion();
   CFakeWindowsVersion(const CFakeWindowsVersion&) = delete;
   CFakeWindowsVersion& operator=(const CFakeWindowsVersion&) = delete;
@@ -117,9 +115,8 @@ class CSavedRegistryValue {
   std::vector<BYTE> m_data;
 };
 
-// Registry reads of the checks.
 bool KeyExists(HKEY root, const std::string& key);
 // The value's type and bytes; false when it cannot be read.
 bool ReadValue(HKEY root, const std::string& key, const char* name, DWORD& type, std::string& bytes);
 std::string TextValue(const std::string& text);  // REG_SZ bytes: the text and its terminating zero
-std::string DwordValue(DWORD value);             // REG_DWORD bytes
+std::string DwordValue(DWORD value);

@@ -12,7 +12,6 @@
 #include "Folders.h"
 #include "PathMacros.h"
 #include "SetupLog.h"
-#include "SetupRun.h"
 #include "UpdateFile.h"
 #include "WinHandles.h"
 
@@ -20,174 +19,146 @@ namespace {
 
 constexpr char kClassId[] = VELSETUP_FIXTURE_CLASS_ID;  // the fixture server's class
 const std::string kClassKey = std::string("CLSID\\{") + kClassId + "}";
-const std::string kServerKey = kClassKey + "\\InprocServer32";
-constexpr char kPreApprovedKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Ext\\PreApproved";
-constexpr char kVersionVectorKey[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Version Vector";
+const std::string kPreApproved =
+    std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Ext\\PreApproved\\{") + kClassId + "}";
+constexpr char kVersionVector[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Version Vector";
 
-// Registers nothing: the browser's version decides the Internet Explorer 7 flag of InitFolders.
+// The browser version that InitFolders reads for the Internet Explorer 7 flag; put back at the end.
 class CBrowserVersion {
  public:
-  CBrowserVersion() : m_saved(HKEY_LOCAL_MACHINE, kVersionVectorKey, "IE") {}
-  ~CBrowserVersion() { InitFolders(); }
-  void Set(bool ie7) {
-    if (ie7) {
-      m_saved.SetText("7.0000");
+  CBrowserVersion() : m_saved(ReadRegistryString(HKEY_LOCAL_MACHINE, kVersionVector, "IE", "")) {}
+  ~CBrowserVersion() {
+    if (m_saved.empty()) {
+      ::SHDeleteValueA(HKEY_LOCAL_MACHINE, kVersionVector, "IE");
     } else {
-      m_saved.SetText("8.0000");
+      Write(m_saved);
     }
+    InitFolders();
+  }
+  void Set(bool ie7) {
+    Write(ie7 ? "7.0000" : "8.0000");
     InitFolders();
   }
 
  private:
-  CSavedRegistryValue m_saved;
+  static void Write(const std::string& text) {
+    ::SHSetValueA(HKEY_LOCAL_MACHINE, kVersionVector, "IE", REG_SZ, text.c_str(),
+                  static_cast<DWORD>(text.size() + 1));
+  }
+  std::string m_saved;
 };
 
-// The system's registration tool moved aside, so that it cannot be started; put back on every path.
+// The system's registration tool moved aside so that it cannot be started; put back on every path.
 class CToolMissing {
  public:
-  CToolMissing()
-      : m_tool(SystemFolders().m_strSystem + "\\regsvr32.exe"), m_aside(m_tool + ".velsetup-test") {
-    // A run that ended before putting it back left it aside.
-    if (!FileIsPresent(m_tool)) ::MoveFileExA(m_aside.c_str(), m_tool.c_str(), 0);
-    m_moved = ::MoveFileExA(m_tool.c_str(), m_aside.c_str(), 0) != FALSE;
-  }
+  CToolMissing() { m_moved = ::MoveFileExA(Tool().c_str(), Aside().c_str(), 0) != FALSE; }
   ~CToolMissing() {
-    if (m_moved) ::MoveFileExA(m_aside.c_str(), m_tool.c_str(), 0);
+    if (m_moved) ::MoveFileExA(Aside().c_str(), Tool().c_str(), 0);
   }
   bool Moved() const { return m_moved; }
+  // Puts back a tool that a run ended early left aside.
+  static void PutBack() {
+    if (!FileIsPresent(Tool())) ::MoveFileExA(Aside().c_str(), Tool().c_str(), 0);
+  }
 
  private:
-  std::string m_tool, m_aside;
+  static std::string Tool() { return SystemFolders().m_strSystem + "\\regsvr32.exe"; }
+  static std::string Aside() { return Tool() + ".velsetup-test"; }
   bool m_moved = false;
 };
 
 std::string ServerPath() {
   DWORD type = REG_NONE;
   std::string bytes;
-  if (!ReadValue(HKEY_CLASSES_ROOT, kServerKey, "", type, bytes) || bytes.empty()) return {};
+  if (!ReadValue(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32", "", type, bytes) || bytes.empty())
+    return {};
   return bytes.substr(0, bytes.size() - 1);
-}
-
-bool PreApproved(const char* classId) {
-  return KeyExists(HKEY_LOCAL_MACHINE, std::string(kPreApprovedKey) + "\\{" + classId + "}");
 }
 
 void CleanRegistrations() {
   ::SHDeleteKeyA(HKEY_CLASSES_ROOT, kClassKey.c_str());
-  ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kPreApprovedKey) + "\\{" + kClassId + "}").c_str());
+  ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, kPreApproved.c_str());
 }
 
-// %T: the registration tool, %F: the server file, %C: its class identifier.
-std::vector<std::string> Expand(const std::vector<std::string>& lines, const std::string& file) {
-  const std::string tool = SystemFolders().m_strSystem + "\\Regsvr32.exe";
-  std::vector<std::string> expanded;
-  for (std::string line : lines) {
-    for (const auto& [mark, text] :
-         {std::pair<std::string, std::string>{"%T", tool}, {"%F", file}, {"%C", kClassId}}) {
-      for (size_t at = line.find(mark); at != std::string::npos; at = line.find(mark, at + text.size())) {
-        line.replace(at, mark.size(), text);
-      }
-    }
-    expanded.push_back(line);
-  }
-  return expanded;
-}
-
-const std::vector<std::string> kRegisterLines = {"[ExecuteFile] Call CreateProcess(%T /s \"%F\")",
-                                                 "[ExecuteFile] CreateProcess(%T) Success",
-                                                 "[RegisterServer] RegisterServer(%F) Success"};
-const std::vector<std::string> kUnregisterLines = {"[ExecuteFile] Call CreateProcess(%T /u /s \"%F\")",
-                                                   "[ExecuteFile] CreateProcess(%T) Success",
-                                                   "[UnregisterServer] UnregisterServer(%F) Success"};
-std::vector<std::string> Join(std::vector<std::string> first, const std::vector<std::string>& second) {
-  first.insert(first.end(), second.begin(), second.end());
+std::vector<std::string> Join(std::vector<std::string> first, const std::vector<std::string>& then) {
+  first.insert(first.end(), then.begin(), then.end());
   return first;
 }
 
 struct Case {
   const char* name;
   int registerServer;
-  bool withClassId;
-  bool ie7;
-  size_t pathLength = 0;  // 0: the plain installation folder; else the server path's exact length
-  bool toolMissing = false;
-  bool registered;  // the result, the file's registration and pre-approval
-  bool preApproved;
+  bool withClassId, ie7;
+  size_t pathLength;  // 0: a plain path; else the server path's exact length
+  bool toolMissing;
+  bool registered, preApproved;  // the result and the pre-approval after registering
   std::vector<std::string> registerLines;
   bool unregistered;
-  std::vector<std::string> unregisterLines;
+  std::vector<std::string> unregisterLines;  // %T: the tool, %F: the server file, %C: the class
 };
 
 TEST(RegistrationTest, RegisterAndUnregisterTheServer) {
+  const std::vector<std::string> reg = {"[ExecuteFile] Call CreateProcess(%T /s \"%F\")",
+                                        "[ExecuteFile] CreateProcess(%T) Success",
+                                        "[RegisterServer] RegisterServer(%F) Success"};
+  const std::vector<std::string> unreg = {"[ExecuteFile] Call CreateProcess(%T /u /s \"%F\")",
+                                          "[ExecuteFile] CreateProcess(%T) Success",
+                                          "[UnregisterServer] UnregisterServer(%F) Success"};
+  // clang-format off
   const std::vector<Case> cases = {
-      {"registered without the Internet Explorer 7 flag", 1, true, false, 0, false, true, false,
-       kRegisterLines, true, kUnregisterLines},
+      {"registered without the Internet Explorer 7 flag", 1, true, false, 0, false, true, false, reg, true, unreg},
       {"Internet Explorer 7 and CLASSID: pre-approved, then removed", 1, true, true, 0, false, true, true,
-       Join(kRegisterLines, {"[RegisterPreApproved] RegisterServer(%C) Success"}), true,
-       Join(kUnregisterLines, {"[UnregisterPreApproved] UnregisterPreApproved(%C) Success"})},
-      {"Internet Explorer 7 without CLASSID: registered only", 1, false, true, 0, false, true, false,
-       kRegisterLines, true, kUnregisterLines},
+       Join(reg, {"[RegisterPreApproved] RegisterServer(%C) Success"}), true,
+       Join(unreg, {"[UnregisterPreApproved] UnregisterPreApproved(%C) Success"})},
+      {"Internet Explorer 7 without CLASSID: registered only", 1, false, true, 0, false, true, false, reg, true, unreg},
       {"REGISTER 0: the tool does not run", 0, true, true, 0, false, true, false, {}, true, {}},
-      {"the longest path registers", 1, false, false, kMaxPathLength, false, true, false, kRegisterLines,
-       true, kUnregisterLines},
-      {"a tool that cannot be started: the file is deleted",
-       1,
-       true,
-       true,
-       0,
-       true,
-       false,
-       false,
-       {"[ExecuteFile] Call CreateProcess(%T /s \"%F\")",
-        "[ExecuteFile] CreateProcess(%T) Failed (Error Code = 2)",
-        "[RegisterServer] RegisterServer(%F) Failed"},
-       false,
-       {"[ExecuteFile] Call CreateProcess(%T /u /s \"%F\")",
-        "[ExecuteFile] CreateProcess(%T) Failed (Error Code = 2)",
-        "[UnregisterServer] UnregisterServer(%F) Failed"}},
-  };
+      {"the longest path registers", 1, false, false, kMaxPathLength, false, true, false, reg, true, unreg},
+      {"a tool that cannot be started: the file is deleted", 1, true, true, 0, true, false, false,
+       {"[ExecuteFile] Call CreateProcess(%T /s \"%F\")", "[ExecuteFile] CreateProcess(%T) Failed (Error Code = 2)",
+        "[RegisterServer] RegisterServer(%F) Failed"}, false,
+       {"[ExecuteFile] Call CreateProcess(%T /u /s \"%F\")", "[ExecuteFile] CreateProcess(%T) Failed (Error Code = 2)",
+        "[UnregisterServer] UnregisterServer(%F) Failed"}}};
+  // clang-format on
   CBrowserVersion browser;
+  InitFolders();
+  CToolMissing::PutBack();
   for (const Case& c : cases) {
     CleanRegistrations();
     browser.Set(c.ie7);
     const CTestFolder installed("velsetup engine registration");
-    std::string path = installed / "com server.dll";
-    if (c.pathLength != 0) {
-      // Folders of at most 200 characters until the path has the length asked for.
-      std::string folder = installed.Path();
-      const std::string name = "\\com server.dll";
-      while (folder.size() + name.size() < c.pathLength) {
-        folder +=
-            "\\" + std::string(std::min<size_t>(200, c.pathLength - name.size() - folder.size() - 1), 'd');
-        ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr)) << folder;
-      }
-      path = folder + name;
-      ASSERT_EQ(path.size(), c.pathLength);
+    std::string folder = installed.Path();
+    const std::string name = "\\com server.dll";
+    while (c.pathLength != 0 && folder.size() + name.size() < c.pathLength) {
+      folder +=
+          "\\" + std::string(std::min<size_t>(200, c.pathLength - name.size() - folder.size() - 1), 'd');
+      ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr)) << folder;
     }
+    const std::string path = folder + name;
     ASSERT_TRUE(::CopyFileA(FixturePath("com_server.dll").c_str(), path.c_str(), FALSE)) << c.name;
     CUpdateFile file;
-    file.m_strName = "com server.dll";
     file.m_strLocalPath = path;
     file.m_bRegister = c.registerServer;
     if (c.withClassId) file.m_strClassID = kClassId;
-
-    LogInit(0, 2);
+    const Marks marks = {
+        {"%T", SystemFolders().m_strSystem + "\\Regsvr32.exe"}, {"%F", path}, {"%C", kClassId}};
     std::unique_ptr<CToolMissing> missing;
     if (c.toolMissing) {
       missing = std::make_unique<CToolMissing>();
-      ASSERT_TRUE(missing->Moved()) << c.name;
+      ASSERT_TRUE(missing->Moved());
     }
+
+    LogInit(0, 2);
     EXPECT_EQ(file.RegisterServer(), c.registered) << c.name;
     EXPECT_EQ(ServerPath(), c.registered && c.registerServer ? path : "") << c.name;
-    EXPECT_EQ(PreApproved(kClassId), c.preApproved) << c.name;
+    EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, kPreApproved), c.preApproved) << c.name;
     EXPECT_EQ(FileIsPresent(path), c.registered) << c.name;
-    EXPECT_EQ(LogMessages(), Expand(c.registerLines, path)) << c.name;
+    ExpectLogLines(c.registerLines, c.name, marks);
 
     LogInit(0, 2);
     EXPECT_EQ(file.UnregisterServer(), c.unregistered) << c.name;
     EXPECT_EQ(ServerPath(), "") << c.name;
-    EXPECT_FALSE(PreApproved(kClassId)) << c.name;
-    EXPECT_EQ(LogMessages(), Expand(c.unregisterLines, path)) << c.name;
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kPreApproved)) << c.name;
+    ExpectLogLines(c.unregisterLines, c.name, marks);
   }
   CleanRegistrations();
 }
@@ -196,38 +167,28 @@ TEST(RegistrationTest, DeleteRegClassFile) {
   InitFolders();
   const struct {
     const char* name;
-    bool registerServer;  // the fixture server registers itself
-    DWORD type;           // otherwise this value is stored as its InprocServer32 path; REG_NONE: none
+    bool selfRegistered;  // the server registers itself; otherwise `type` holds its path, REG_NONE: nothing
+    DWORD type;
     bool result;
-  } cases[] = {
-      {"the registered server is unregistered and deleted", true, REG_NONE, true},
-      {"a class without InprocServer32 deletes nothing", false, REG_NONE, false},
-      {"an unexpanded REG_EXPAND_SZ path is deleted", false, REG_EXPAND_SZ, true},
-      {"a path of another type deletes nothing", false, REG_BINARY, false},
-  };
+  } cases[] = {{"the registered server is unregistered and deleted", true, REG_NONE, true},
+               {"a class without InprocServer32 deletes nothing", false, REG_NONE, false},
+               {"an unexpanded REG_EXPAND_SZ path is deleted", false, REG_EXPAND_SZ, true},
+               {"a path of another type deletes nothing", false, REG_BINARY, false}};
   const CTestFolder installed("velsetup engine class");
   const std::string path = installed / "old server.dll";
   for (const auto& c : cases) {
     CleanRegistrations();
     ASSERT_TRUE(::CopyFileA(FixturePath("com_server.dll").c_str(), path.c_str(), FALSE)) << c.name;
-    if (c.registerServer) {
-      ASSERT_TRUE(RegisterServerFile(path.c_str())) << c.name;
-      ASSERT_EQ(ServerPath(), path) << c.name;
-    } else if (c.type != REG_NONE) {
-      CScopedRegKey key;
-      ASSERT_EQ(::RegCreateKeyExA(HKEY_CLASSES_ROOT, kServerKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                  nullptr, key.Put(), nullptr),
-                ERROR_SUCCESS);
-      ::RegSetValueExA(key.Get(), nullptr, 0, c.type, reinterpret_cast<const BYTE*>(path.c_str()),
-                       static_cast<DWORD>(path.size() + 1));
+    if (c.selfRegistered) {
+      ASSERT_TRUE(RegisterServerFile(path.c_str()) && ServerPath() == path) << c.name;
     }
-    LogInit(0, 2);
+    if (c.type != REG_NONE) {
+      ::SHSetValueA(HKEY_CLASSES_ROOT, (kClassKey + "\\InprocServer32").c_str(), nullptr, c.type,
+                    path.c_str(), static_cast<DWORD>(path.size() + 1));
+    }
     EXPECT_EQ(DeleteRegClassFile(kClassId), c.result) << c.name;
     EXPECT_EQ(FileIsPresent(path), !c.result) << c.name;
-    if (c.registerServer) {
-      EXPECT_EQ(ServerPath(), "") << c.name;
-    }
-    EXPECT_EQ(LogLinesStartingWith("[DeleteRegClassFile]").size(), 0u) << c.name;
+    EXPECT_EQ(ServerPath(), c.type == REG_BINARY ? path : "") << c.name;
   }
   CleanRegistrations();
 }

@@ -14,331 +14,190 @@
 
 namespace {
 
-// The keys of these tests, each removed before and after every case.
-constexpr char kLmKey[] = "Software\\VelSetupTest\\Edits";
-constexpr char kCuKey[] = "Software\\VelSetupTest\\Edits";
-constexpr char kCrKey[] = "VelSetupTest.Edits";
-// Present through every case: a deletion that reached the root would take it along.
-constexpr char kSentinel[] = "Software\\VelSetupTest\\Sentinel";
-
-// One fact about the registry: set before a case, or expected after it.
+// A registry fact as text: "HKCU\<key>" a key, "HKCU\<key>|<name>=<text>" a REG_SZ value ("=" alone:
+// written without data), "|<name>=#<n>" a REG_DWORD, "|=..." the default value. A leading "!"
+// denies the fact; "~HKCU\<key>" gives the key a subkey whose name has no ANSI form, which an ANSI
+// enumeration reports under a name that opens nothing.
 struct Fact {
-  enum Kind { kKey, kNoKey, kValue, kNoValue, kWideSubkey } kind;
-  HKEY root;
+  bool denied = false, wide = false;
+  HKEY root = nullptr;
   std::string key;
-  const char* name = nullptr;  // value name; "" is the default value
-  DWORD type = REG_NONE;
+  bool isValue = false;
+  std::string name;
+  DWORD type = REG_SZ;
   std::string bytes;
 };
-Fact Key(HKEY root, const std::string& key) { return {Fact::kKey, root, key, nullptr, REG_NONE, {}}; }
-Fact NoKey(HKEY root, const std::string& key) { return {Fact::kNoKey, root, key, nullptr, REG_NONE, {}}; }
-Fact Value(HKEY root, const std::string& key, const char* name, DWORD type, const std::string& bytes) {
-  return {Fact::kValue, root, key, name, type, bytes};
+
+Fact Parse(std::string text) {
+  Fact f;
+  f.denied = text[0] == '!';
+  f.wide = text[0] == '~';
+  if (f.denied || f.wide) text.erase(0, 1);
+  f.root = text.compare(0, 4, "HKLM") == 0   ? HKEY_LOCAL_MACHINE
+           : text.compare(0, 4, "HKCU") == 0 ? HKEY_CURRENT_USER
+                                             : HKEY_CLASSES_ROOT;
+  const size_t bar = text.find('|');
+  f.key = text.substr(5, bar == std::string::npos ? std::string::npos : bar - 5);
+  if (bar == std::string::npos) return f;
+  f.isValue = true;
+  const size_t equals = text.find('=', bar);
+  f.name = text.substr(bar + 1, equals == std::string::npos ? std::string::npos : equals - bar - 1);
+  if (equals == std::string::npos) return f;
+  const std::string data = text.substr(equals + 1);
+  if (!data.empty() && data[0] == '#') {
+    f.type = REG_DWORD;
+    f.bytes = DwordValue(static_cast<DWORD>(std::stoll(data.substr(1))));
+  } else {
+    f.bytes = data.empty() ? data : TextValue(data);
+  }
+  return f;
 }
-Fact Text(HKEY root, const std::string& key, const char* name, const std::string& text) {
-  return Value(root, key, name, REG_SZ, TextValue(text));
+
+std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+void Establish(const std::string& text) {
+  const Fact f = Parse(text);
+  CScopedRegKey key;
+  ASSERT_EQ(
+      ::RegCreateKeyExA(f.root, f.key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(), nullptr),
+      0);
+  if (f.isValue) {
+    ::RegSetValueExA(key.Get(), f.name.c_str(), 0, f.type, reinterpret_cast<const BYTE*>(f.bytes.data()),
+                     static_cast<DWORD>(f.bytes.size()));
+  }
+  if (f.wide) {
+    CScopedRegKey wide;
+    ASSERT_EQ(::RegCreateKeyExW(key.Get(), L"a\x0E01z", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, wide.Put(),
+                                nullptr),
+              0);
+  }
 }
-Fact Dword(HKEY root, const std::string& key, const char* name, DWORD value) {
-  return Value(root, key, name, REG_DWORD, DwordValue(value));
+
+void Check(const std::string& text, const char* caseName) {
+  const Fact f = Parse(text);
+  if (!f.isValue) {
+    EXPECT_NE(KeyExists(f.root, f.key), f.denied) << caseName << ": " << text;
+    return;
+  }
+  DWORD type = REG_NONE;
+  std::string bytes;
+  const bool read = ReadValue(f.root, f.key, f.name.c_str(), type, bytes);
+  EXPECT_NE(read, f.denied) << caseName << ": " << text;
+  if (read && !f.denied) {
+    EXPECT_EQ(type, f.type) << caseName << ": " << text;
+    EXPECT_EQ(bytes, f.bytes) << caseName << ": " << text;
+  }
 }
-Fact NoValue(HKEY root, const std::string& key, const char* name) {
-  return {Fact::kNoValue, root, key, name, REG_NONE, {}};
-}
-// A subkey whose name has no form in the ANSI code page: it cannot be opened or deleted by the
-// name an ANSI enumeration gives.
-Fact WideSubkey(HKEY root, const std::string& key) {
-  return {Fact::kWideSubkey, root, key, nullptr, REG_NONE, {}};
+
+// Through the wide functions, which also reach a subkey without an ANSI name.
+void CleanTestKeys() {
+  for (const char* key :
+       {"HKLM\\Software\\VelSetupTest", "HKCU\\Software\\VelSetupTest", "HKCR\\VelSetupTest"}) {
+    ::SHDeleteKeyW(Parse(key).root, Wide(Parse(key).key).c_str());
+  }
 }
 
 struct Case {
   const char* name;
-  std::string element;  // one ADDREG or DELREG element
-  std::vector<Fact> before;
+  const char* type;                            // TYPE of an ADDREG element; null: a DELREG element
+  const char *root, *key, *valueName, *value;  // its children, absent when null
+  std::vector<std::string> before;
   bool result;
-  std::vector<Fact> after;
+  std::vector<std::string> after;
   std::vector<std::string> lines;  // every log line, without the program's mark; "*" ends a prefix
 };
 
-void ExpectLines(const std::vector<std::string>& expected, const char* caseName) {
-  const std::vector<std::string> lines = LogMessages();
-  ASSERT_EQ(lines.size(), expected.size()) << caseName;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    const std::string& want = expected[i];
-    if (!want.empty() && want.back() == '*') {
-      EXPECT_EQ(lines[i].substr(0, want.size() - 1), want.substr(0, want.size() - 1)) << caseName;
-    } else {
-      EXPECT_EQ(lines[i], want) << caseName;
-    }
+std::string Element(const Case& c) {
+  std::string xml = c.type ? std::string("<ADDREG TYPE=\"") + c.type + "\">" : "<DELREG>";
+  const std::pair<const char*, const char*> children[] = {
+      {"ROOT", c.root}, {"KEY", c.key}, {"VALUE_NAME", c.valueName}, {"VALUE", c.value}};
+  for (const auto& [tag, text] : children) {
+    if (text) xml += std::string("<") + tag + ">" + text + "</" + tag + ">";
   }
-}
-
-void Establish(const Fact& fact) {
-  CScopedRegKey key;
-  ASSERT_EQ(::RegCreateKeyExA(fact.root, fact.key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(),
-                              nullptr),
-            ERROR_SUCCESS);
-  if (fact.kind == Fact::kValue) {
-    ASSERT_EQ(
-        ::RegSetValueExA(key.Get(), fact.name, 0, fact.type, reinterpret_cast<const BYTE*>(fact.bytes.data()),
-                         static_cast<DWORD>(fact.bytes.size())),
-        ERROR_SUCCESS);
-  } else if (fact.kind == Fact::kWideSubkey) {
-    CScopedRegKey wide;
-    ASSERT_EQ(::RegCreateKeyExW(key.Get(), L"a\x0E01z", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, wide.Put(),
-                                nullptr),
-              ERROR_SUCCESS);
-  }
-}
-
-void Check(const Fact& fact, const char* caseName) {
-  DWORD type = REG_NONE;
-  std::string bytes;
-  switch (fact.kind) {
-    case Fact::kKey:
-      EXPECT_TRUE(KeyExists(fact.root, fact.key)) << caseName << ": " << fact.key;
-      break;
-    case Fact::kNoKey:
-      EXPECT_FALSE(KeyExists(fact.root, fact.key)) << caseName << ": " << fact.key;
-      break;
-    case Fact::kValue:
-      ASSERT_TRUE(ReadValue(fact.root, fact.key, fact.name, type, bytes)) << caseName << ": " << fact.name;
-      EXPECT_EQ(type, fact.type) << caseName << ": " << fact.name;
-      EXPECT_EQ(bytes, fact.bytes) << caseName << ": " << fact.name;
-      break;
-    case Fact::kNoValue:
-      EXPECT_FALSE(ReadValue(fact.root, fact.key, fact.name, type, bytes)) << caseName << ": " << fact.name;
-      break;
-    case Fact::kWideSubkey:
-      break;
-  }
-}
-
-// Through the wide functions, which also reach a subkey that has no ANSI name.
-void DeleteTree(HKEY root, const char* key) {
-  const std::wstring wide(key, key + strlen(key));
-  ::SHDeleteKeyW(root, wide.c_str());
-}
-
-void CleanTestKeys() {
-  DeleteTree(HKEY_LOCAL_MACHINE, kLmKey);
-  DeleteTree(HKEY_CURRENT_USER, kCuKey);
-  DeleteTree(HKEY_CLASSES_ROOT, kCrKey);
+  return xml + (c.type ? "</ADDREG>" : "</DELREG>");
 }
 
 void RunCases(const std::vector<Case>& cases) {
+  // Present through every case: a deletion that reached a root would take it along.
+  const std::string sentinel = "HKCU\\Software\\VelSetupTest\\Sentinel";
   for (const Case& c : cases) {
     CleanTestKeys();
-    Establish(Key(HKEY_CURRENT_USER, kSentinel));
-    for (const Fact& fact : c.before) Establish(fact);
+    Establish(sentinel);
+    for (const std::string& fact : c.before) Establish(fact);
     LogInit(0, 2);
-
     pugi::xml_document document;
-    LoadMinimal(document, c.element.data(), c.element.size());
-    const pugi::xml_node element = document.first_child();
+    const std::string xml = Element(c);
+    LoadMinimal(document, xml.data(), xml.size());
     CUpdateSet item;
-    const bool result =
-        std::string(element.name()) == "ADDREG" ? item.AddRegistry(element) : item.DeleteRegistry(element);
-    EXPECT_EQ(result, c.result) << c.name;
-    for (const Fact& fact : c.after) Check(fact, c.name);
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kSentinel)) << c.name;
-    ExpectLines(c.lines, c.name);
+    const pugi::xml_node element = document.first_child();
+    EXPECT_EQ(c.type ? item.AddRegistry(element) : item.DeleteRegistry(element), c.result) << c.name;
+    for (const std::string& fact : c.after) Check(fact, c.name);
+    Check(sentinel, c.name);
+    ExpectLogLines(c.lines, c.name);
   }
   CleanTestKeys();
-  DeleteTree(HKEY_CURRENT_USER, "Software\\VelSetupTest");
 }
 
-std::string Add(const char* type, const std::string& children) {
-  return std::string("<ADDREG") + (type ? std::string(" TYPE=\"") + type + "\"" : "") + ">" + children +
-         "</ADDREG>";
-}
-std::string Del(const std::string& children) { return "<DELREG>" + children + "</DELREG>"; }
-
-const HKEY LM = HKEY_LOCAL_MACHINE;
-const HKEY CU = HKEY_CURRENT_USER;
-const HKEY CR = HKEY_CLASSES_ROOT;
+const char kKey[] = "Software\\VelSetupTest\\E";
 
 TEST(RegistryEditsTest, AddRegistry) {
-  const std::string lm = kLmKey, cu = kCuKey, cr = kCrKey;
-  RunCases({
-      {"string below HKLM, key created",
-       Add("string", "<ROOT>HKLM</ROOT><KEY>" + lm +
-                         "\\New</KEY><VALUE_NAME>Name</VALUE_NAME>"
-                         "<VALUE>\xC6\xC4\xC0\xCF a</VALUE>"),
-       {},
-       true,
-       {Text(LM, lm + "\\New", "Name", "\xC6\xC4\xC0\xCF a")},
-       {}},
-      {"dword 12abc is 12, type in upper case",
-       Add("DWORD", "<ROOT>HKCU</ROOT><KEY>" + cu + "</KEY><VALUE_NAME>N</VALUE_NAME><VALUE>12abc</VALUE>"),
-       {},
-       true,
-       {Dword(CU, cu, "N", 12)},
-       {}},
-      {"dword with blanks and a sign",
-       Add("dword", "<ROOT>HKCU</ROOT><KEY>" + cu + "</KEY><VALUE_NAME>N</VALUE_NAME><VALUE>  -1</VALUE>"),
-       {},
-       true,
-       {Dword(CU, cu, "N", 0xFFFFFFFF)},
-       {}},
-      {"root in lower case",
-       Add("string", "<ROOT>hklm</ROOT><KEY>" + lm +
-                         "</KEY><VALUE_NAME>N</VALUE_NAME>"
-                         "<VALUE>v</VALUE>"),
-       {},
-       true,
-       {Text(LM, lm, "N", "v")},
-       {}},
-      {"no VALUE_NAME: the default value below HKCR",
-       Add("string", "<ROOT>HKCR</ROOT><KEY>" + cr + "</KEY><VALUE>d</VALUE>"),
-       {},
-       true,
-       {Text(CR, cr, "", "d")},
-       {}},
-      {"no VALUE: written empty",
-       Add("string", "<ROOT>HKCU</ROOT><KEY>" + cu + "</KEY><VALUE_NAME>E</VALUE_NAME>"),
-       {},
-       true,
-       {Value(CU, cu, "E", REG_SZ, "")},
-       {}},
-      {"existing value replaced",
-       Add("dword", "<ROOT>HKCU</ROOT><KEY>" + cu + "</KEY><VALUE_NAME>N</VALUE_NAME><VALUE>7</VALUE>"),
-       {Text(CU, cu, "N", "old")},
-       true,
-       {Dword(CU, cu, "N", 7)},
-       {}},
-      {"other type",
-       Add("binary", "<ROOT>HKCU</ROOT><KEY>" + cu + "</KEY><VALUE>1</VALUE>"),
-       {},
-       false,
-       {NoKey(CU, cu)},
-       {"[AddRegistry] Invalid Type"}},
-      {"no type",
-       Add(nullptr, "<ROOT>HKCU</ROOT><KEY>" + cu + "</KEY><VALUE>1</VALUE>"),
-       {},
-       false,
-       {NoKey(CU, cu)},
-       {"[AddRegistry] Invalid Type"}},
-      {"other root",
-       Add("string", "<ROOT>HKEY_CURRENT_USER</ROOT><KEY>" + cu + "</KEY><VALUE>1</VALUE>"),
-       {},
-       false,
-       {NoKey(CU, cu)},
+  const std::string e = "Software\\VelSetupTest\\E";
+  // clang-format off
+  const std::vector<Case> cases = {
+      {"a string below HKLM, the key created", "string", "HKLM", kKey, "N", "\xC6\xC4 a", {}, true,
+       {"HKLM\\" + e + "|N=\xC6\xC4 a"}, {}},
+      {"dword 12abc is 12", "DWORD", "HKCU", kKey, "N", "12abc", {"HKCU\\" + e + "|N=old"}, true,
+       {"HKCU\\" + e + "|N=#12"}, {}},
+      {"root hklm, no VALUE: written without data", "string", "hklm", kKey, "N", nullptr, {}, true,
+       {"HKLM\\" + e + "|N="}, {}},
+      {"no VALUE_NAME: the default value below HKCR", "string", "HKCR", "VelSetupTest", nullptr, "d", {}, true,
+       {"HKCR\\VelSetupTest|=d"}, {}},
+      {"another type", "binary", "HKCU", kKey, "N", "1", {}, false, {"!HKCU\\" + e}, {"[AddRegistry] Invalid Type"}},
+      {"another root", "string", "HKEY_CURRENT_USER", kKey, "N", "1", {}, false, {"!HKCU\\" + e},
        {"[AddRegistry] Invalid Root"}},
-      {"no root",
-       Add("string", "<KEY>" + cu + "</KEY><VALUE>1</VALUE>"),
-       {},
-       false,
-       {NoKey(CU, cu)},
-       {"[AddRegistry] Invalid Root"}},
-      {"no KEY: nothing written on the root",
-       Add("string", "<ROOT>HKCU</ROOT><VALUE_NAME>VelSetupEditsRootValue</VALUE_NAME><VALUE>1</VALUE>"),
-       {},
-       false,
-       {NoValue(CU, "", "VelSetupEditsRootValue")},
-       {"[AddRegistry] RegSetValue(, VelSetupEditsRootValue) Failed, Error Code = 6"}},
-      {"KEY of separators only: nothing written on the root",
-       Add("string",
-           "<ROOT>HKCU</ROOT><KEY>\\</KEY><VALUE_NAME>VelSetupEditsRootValue</VALUE_NAME>"
-           "<VALUE>1</VALUE>"),
-       {},
-       false,
-       {NoValue(CU, "", "VelSetupEditsRootValue")},
-       {"[AddRegistry] RegCreateKeyEx(\\) Failed, Error Code = 1010"}},
-  });
+      {"no KEY: nothing on the root", "string", "HKCU", nullptr, "VelSetupTestN", "1", {}, false,
+       {"!HKCU\\|VelSetupTestN"}, {"[AddRegistry] RegSetValue(, VelSetupTestN) Failed, Error Code = 6"}},
+      {"KEY of separators: nothing on the root", "string", "HKCU", "\\", "VelSetupTestN", "1", {}, false,
+       {"!HKCU\\|VelSetupTestN"}, {"[AddRegistry] RegCreateKeyEx(\\) Failed, Error Code = 1010"}}};
+  // clang-format on
+  RunCases(cases);
 }
 
 TEST(RegistryEditsTest, DeleteRegistry) {
-  const std::string lm = kLmKey, cu = kCuKey, cr = kCrKey;
-  const std::vector<Fact> tree = {Text(CR, cr, "A", "a"), Text(CR, cr, "B", "b"), Key(CR, cr + "\\x\\y\\z"),
-                                  Text(CR, cr + "\\x\\y", "v", "1"), Key(CR, cr + "\\w")};
-  RunCases({
-      {"VALUE_NAME deletes only that value",
-       Del("<ROOT>HKCR</ROOT><KEY>" + cr + "</KEY><VALUE_NAME>A</VALUE_NAME>"),
-       tree,
-       true,
-       {NoValue(CR, cr, "A"), Text(CR, cr, "B", "b"), Key(CR, cr + "\\x\\y\\z")},
-       {}},
-      {"no VALUE_NAME: the key with every subkey",
-       Del("<ROOT>hkcr</ROOT><KEY>" + cr + "</KEY>"),
-       tree,
-       true,
-       {NoKey(CR, cr)},
-       {}},
-      {"HKLM key with subkeys",
-       Del("<ROOT>HKLM</ROOT><KEY>" + lm + "</KEY>"),
-       {Key(LM, lm + "\\a\\b")},
-       true,
-       {NoKey(LM, lm)},
-       {}},
-      {"HKCU subkey only",
-       Del("<ROOT>HKCU</ROOT><KEY>" + cu + "\\a</KEY>"),
-       {Key(CU, cu + "\\a\\b"), Key(CU, cu + "\\c")},
-       true,
-       {NoKey(CU, cu + "\\a"), Key(CU, cu + "\\c")},
-       {}},
-      {"missing value",
-       Del("<ROOT>HKCU</ROOT><KEY>" + cu + "</KEY><VALUE_NAME>None</VALUE_NAME>"),
-       {Key(CU, cu)},
-       false,
-       {Key(CU, cu)},
-       {"[DeleteRegistry] RegDeleteValue(None) Failed, Error Code = 2"}},
-      {"missing key with VALUE_NAME",
-       Del("<ROOT>HKCU</ROOT><KEY>" + cu + "</KEY><VALUE_NAME>A</VALUE_NAME>"),
-       {},
-       false,
-       {},
-       {"[DeleteRegistry] RegOpenKeyEx(" + cu + ") Failed, Error Code = 2"}},
-      {"missing key",
-       Del("<ROOT>HKCU</ROOT><KEY>" + cu + "</KEY>"),
-       {},
-       false,
-       {},
-       {"[DeleteRegistry] RegDeleteAllKey(" + cu + ") Failed, Error Code = 2"}},
-      {"other root",
-       Del("<ROOT>HKU</ROOT><KEY>" + cu + "</KEY>"),
-       {Key(CU, cu)},
-       false,
-       {Key(CU, cu)},
-       {"[DeleteRegistry] Invalid Root"}},
-      {"no KEY: the root is not deleted",
-       Del("<ROOT>HKCU</ROOT>"),
-       {},
-       false,
-       {},
-       {"[RegDeleteAllKey] Refused to delete a whole root ()",
-        "[DeleteRegistry] RegDeleteAllKey() Failed, Error Code = 1010"}},
-      {"empty KEY: the root is not deleted",
-       Del("<ROOT>HKCU</ROOT><KEY></KEY>"),
-       {},
-       false,
-       {},
-       {"[RegDeleteAllKey] Refused to delete a whole root ()",
-        "[DeleteRegistry] RegDeleteAllKey() Failed, Error Code = 1010"}},
-      {"KEY of separators: the root is not deleted",
-       Del("<ROOT>HKCU</ROOT><KEY>\\\\</KEY>"),
-       {},
-       false,
-       {},
-       {"[RegDeleteAllKey] Refused to delete a whole root (\\\\)",
-        "[DeleteRegistry] RegDeleteAllKey(\\\\) Failed, Error Code = 1010"}},
-      // The key itself cannot go while the subkey stays; the deletion reports that and ends.
-      {"a subkey that cannot be deleted ends the deletion",
-       Del("<ROOT>HKCU</ROOT><KEY>" + cu + "</KEY>"),
-       {Key(CU, cu + "\\b"), WideSubkey(CU, cu)},
-       false,
-       {Key(CU, cu)},
-       {"[DeleteRegistry] RegDeleteAllKey(" + cu + ") Failed, Error Code = *"}},
-  });
-}
-
-TEST(RegistryEditsTest, RegDeleteAllKeyRefusesWholeRoots) {
-  ::SHDeleteKeyA(HKEY_CURRENT_USER, kSentinel);
-  Establish(Key(HKEY_CURRENT_USER, kSentinel));
-  for (const char* path : {static_cast<const char*>(nullptr), "", "\\", "\\\\\\"}) {
-    EXPECT_EQ(RegDeleteAllKey(HKEY_CURRENT_USER, path), ERROR_BADKEY) << (path ? path : "(absent)");
+  const std::string e = "Software\\VelSetupTest\\E";
+  const std::vector<std::string> tree = {"HKCR\\VelSetupTest|A=a", "HKCR\\VelSetupTest|B=b",
+                                         "HKCR\\VelSetupTest\\x\\y|v=1", "HKCR\\VelSetupTest\\w"};
+  const std::string refused = "[RegDeleteAllKey] Refused to delete a whole root ";
+  const std::string failed = "[DeleteRegistry] RegDeleteAllKey(";
+  // clang-format off
+  const std::vector<Case> cases = {
+      {"VALUE_NAME deletes only that value", nullptr, "HKCR", "VelSetupTest", "A", nullptr, tree, true,
+       {"!HKCR\\VelSetupTest|A", "HKCR\\VelSetupTest|B=b", "HKCR\\VelSetupTest\\x\\y"}, {}},
+      {"no VALUE_NAME: the key and every subkey", nullptr, "hkcr", "VelSetupTest", nullptr, nullptr, tree, true,
+       {"!HKCR\\VelSetupTest"}, {}},
+      {"a subkey below HKLM", nullptr, "HKLM", "Software\\VelSetupTest\\E\\a", nullptr, nullptr,
+       {"HKLM\\" + e + "\\a\\b", "HKLM\\" + e + "\\c"}, true, {"!HKLM\\" + e + "\\a", "HKLM\\" + e + "\\c"}, {}},
+      {"a missing value", nullptr, "HKCU", "Software", "VelSetupTestN", nullptr, {}, false, {},
+       {"[DeleteRegistry] RegDeleteValue(VelSetupTestN) Failed, Error Code = 2"}},
+      {"a missing key", nullptr, "HKCU", kKey, nullptr, nullptr, {}, false, {},
+       {failed + e + ") Failed, Error Code = 2"}},
+      {"another root", nullptr, "HKU", kKey, nullptr, nullptr, {}, false, {}, {"[DeleteRegistry] Invalid Root"}},
+      {"no KEY: the root stays", nullptr, "HKCU", nullptr, nullptr, nullptr, {}, false, {},
+       {refused + "()", failed + ") Failed, Error Code = 1010"}},
+      {"an empty KEY: the root stays", nullptr, "HKCU", "", nullptr, nullptr, {}, false, {},
+       {refused + "()", failed + ") Failed, Error Code = 1010"}},
+      {"a KEY of separators: the root stays", nullptr, "HKCU", "\\\\", nullptr, nullptr, {}, false, {},
+       {refused + "(\\\\)", failed + "\\\\) Failed, Error Code = 1010"}},
+      // The key cannot go while that subkey stays; the deletion ends and reports it.
+      {"a subkey that cannot be deleted ends the deletion", nullptr, "HKCU", kKey, nullptr, nullptr,
+       {"HKCU\\" + e + "\\b", "~HKCU\\" + e}, false, {"HKCU\\" + e}, {failed + e + ") Failed, Error Code = *"}}};
+  // clang-format on
+  RunCases(cases);
+  // DELETEREGKEY reaches RegDeleteAllKey directly: a root path is refused there too.
+  for (const char* path : {static_cast<const char*>(nullptr), "", "\\"}) {
+    EXPECT_EQ(RegDeleteAllKey(HKEY_CURRENT_USER, path), ERROR_BADKEY);
   }
-  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kSentinel));
-  DeleteTree(HKEY_CURRENT_USER, "Software\\VelSetupTest");
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software"));
 }
 
 }  // namespace

@@ -19,100 +19,57 @@
 
 namespace {
 
-// The case a copy of this program records when it runs as the recording child.
+// The case a copy of this program records when it runs as the recording program.
 constexpr char kChildCase[] = "VELSETUP_RECORDS_CASE";
 
 struct Recording {
-  std::string item;
-  std::string localPath;
-  int mainFile = 0;
-  int registerServer = 0;
-  int sharedDll = 0;
-  const char* classId = nullptr;
-  int selfUninstaller = 0;
+  std::string item, localPath;
+  int mainFile, registerServer, sharedDll;
+  const char* classId;
+  int selfUninstaller;
 };
 
-// An expected value below the uninstall entry; `present` false: the value is absent.
-struct Expected {
-  std::string key;   // below the entry, "" for the entry itself
-  const char* name;  // "" for the default value
-  bool present;
-  DWORD type;
-  std::string bytes;
-};
-Expected Text(const std::string& key, const char* name, const std::string& text) {
-  return {key, name, true, REG_SZ, TextValue(text)};
-}
-Expected Dword(const std::string& key, const char* name, DWORD value) {
-  return {key, name, true, REG_DWORD, DwordValue(value)};
-}
-Expected Absent(const std::string& key, const char* name) { return {key, name, false, REG_NONE, {}}; }
-
+// "<key below the entry>|<name>=<text>", "...|<name>=#<number>", "...|<name>" absent; "|=" the default.
 struct Case {
   const char* name;
-  const char* programFolder;  // where the recording program runs from, below the temporary folder
+  const char* programFolder;  // where the recording program runs, below the temporary folder
   std::vector<Recording> recordings;
   bool entryWritten;
-  std::vector<Expected> values;
-  std::vector<std::string> lines;  // log lines of the recording program
+  std::vector<std::string> values;
+  std::vector<std::string> lines;  // of the recording program
 };
 
 const std::vector<Case>& Cases() {
+  const std::string invalid = "[RegistUninstaller] Invalid item name (FileName = a.dll)";
+  // clang-format off
   static const std::vector<Case> cases = {
-      {"two files of one item, MAINFILE on one, program path with a blank",
-       "velsetup engine records",
-       {{"Item A", "C:\\Program Files\\Vel\\a.dll", 1, 1, 0, "CLS-A"},
-        {"Item A", "C:\\Program Files\\Vel\\b.dll", 0, 0, 1}},
-       true,
-       {Text("Item A", "", "a"), Text("Item A\\a", "FilePath", "C:\\Program Files\\Vel\\a.dll"),
-        Dword("Item A\\a", "Unregister", 1), Dword("Item A\\a", "SharedDll", 0),
-        Text("Item A\\a", "ClassID", "CLS-A"), Text("Item A\\b", "FilePath", "C:\\Program Files\\Vel\\b.dll"),
-        Dword("Item A\\b", "Unregister", 0), Dword("Item A\\b", "SharedDll", 1),
-        Absent("Item A\\b", "ClassID")},
-       {}},
-      {"program path without a blank is not quoted",
-       "velsetup-engine-records",
-       {{"Item", "C:\\Vel\\x.ocx"}},
-       true,
-       {Absent("Item", ""), Text("Item\\x", "FilePath", "C:\\Vel\\x.ocx")},
-       {}},
-      {"a later record without CLASSID keeps the old ClassID",
-       "velsetup engine records",
-       {{"Item", "C:\\Vel\\a.dll", 0, 1, 0, "CLS-OLD"}, {"Item", "D:\\Other\\a.ocx", 0, 0, 0}},
-       true,
-       {Text("Item\\a", "FilePath", "D:\\Other\\a.ocx"), Dword("Item\\a", "Unregister", 0),
-        Text("Item\\a", "ClassID", "CLS-OLD")},
-       {}},
-      {"a self-uninstaller item writes nothing",
-       "velsetup engine records",
-       {{"Own", "C:\\Vel\\a.dll", 1, 1, 0, "CLS-A", 1}},
-       false,
-       {},
-       {}},
-      {"an item without a name writes nothing",
-       "velsetup engine records",
-       {{"", "C:\\Vel\\a.dll", 1}},
-       false,
-       {},
-       {"[RegistUninstaller] Invalid item name (FileName = a.dll)"}},
-      {"an item named by separators writes nothing",
-       "velsetup engine records",
-       {{"\\", "C:\\Vel\\a.dll", 1}},
-       false,
-       {},
-       {"[RegistUninstaller] Invalid item name (FileName = a.dll)"}},
-  };
+      {"two files of one item, MAINFILE on one, a program path with a blank", "velsetup engine records",
+       {{"Item A", "C:\\Program Files\\Vel\\a.dll", 1, 1, 0, "CLS-A", 0},
+        {"Item A", "C:\\Program Files\\Vel\\b.dll", 0, 0, 1, nullptr, 0}}, true,
+       {"Item A|=a", "Item A\\a|FilePath=C:\\Program Files\\Vel\\a.dll", "Item A\\a|Unregister=#1",
+        "Item A\\a|SharedDll=#0", "Item A\\a|ClassID=CLS-A", "Item A\\b|FilePath=C:\\Program Files\\Vel\\b.dll",
+        "Item A\\b|Unregister=#0", "Item A\\b|SharedDll=#1", "Item A\\b|ClassID"}, {}},
+      {"a program path without a blank", "velsetup-engine-records", {{"Item", "C:\\Vel\\x.ocx", 0, 0, 0, nullptr, 0}},
+       true, {"Item|", "Item\\x|FilePath=C:\\Vel\\x.ocx"}, {}},
+      {"a later record without CLASSID keeps the old ClassID", "velsetup engine records",
+       {{"Item", "C:\\Vel\\a.dll", 0, 1, 0, "CLS-OLD", 0}, {"Item", "D:\\Other\\a.ocx", 0, 0, 0, nullptr, 0}}, true,
+       {"Item\\a|FilePath=D:\\Other\\a.ocx", "Item\\a|Unregister=#0", "Item\\a|ClassID=CLS-OLD"}, {}},
+      {"a self-uninstaller item writes nothing", "velsetup engine records",
+       {{"Own", "C:\\Vel\\a.dll", 1, 1, 0, "CLS-A", 1}}, false, {}, {}},
+      {"an item without a name writes nothing", "velsetup engine records",
+       {{"", "C:\\Vel\\a.dll", 1, 0, 0, nullptr, 0}}, false, {}, {invalid}},
+      {"an item named by a separator writes nothing", "velsetup engine records",
+       {{"\\", "C:\\Vel\\a.dll", 1, 0, 0, nullptr, 0}}, false, {}, {invalid}}};
+  // clang-format on
   return cases;
 }
 
-// Runs in the copy of this program that the case placed: records, then leaves the log lines
-// beside itself.
+// Runs in the copy of this program that the case placed: records, then leaves its log lines beside itself.
 TEST(UninstallRecordsChild, Record) {
   const char* index = std::getenv(kChildCase);
   if (index == nullptr) GTEST_SKIP() << "runs only as the recording program";
-  const Case& c = Cases().at(static_cast<size_t>(std::atoi(index)));
   LogInit(0, 2);
-  for (const Recording& r : c.recordings) {
+  for (const Recording& r : Cases().at(std::strtoul(index, nullptr, 10)).recordings) {
     CUpdateSet item;
     item.m_strName = r.item;
     item.m_bSelfUninstaller = r.selfUninstaller;
@@ -126,119 +83,103 @@ TEST(UninstallRecordsChild, Record) {
     item.RecordUninstall(file);
   }
   std::ofstream lines(TestBinaryFolder() + "\\lines.txt", std::ios::binary);
-  for (const std::string& line : CapturedLogLines()) lines << line.substr(10) << "\n";
+  for (const std::string& line : LogMessages()) lines << line << "\n";
 }
 
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::vector<std::string> lines;
-  std::ifstream in(path, std::ios::binary);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
+// Runs the copy `exe` as the recording program of case `index`; its test report goes nowhere.
 bool RunChild(const std::string& exe, size_t index) {
   const CScopedEnvironment childCase(kChildCase, std::to_string(index));
   std::string commandLine = "\"" + exe + "\" --gtest_filter=UninstallRecordsChild.*";
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  const CScopedFile nul(::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      &inherit, OPEN_EXISTING, 0, nullptr));
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = startup.hStdOutput = startup.hStdError = nul.Get();
   PROCESS_INFORMATION created = {};
-  if (!::CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+  if (!::CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                         &created)) {
     return false;
   }
-  const CScopedHandle process(created.hProcess);
-  const CScopedHandle thread(created.hThread);
+  const CScopedHandle process(created.hProcess), thread(created.hThread);
   EndProcess(created.dwProcessId, 60000);
   DWORD exitCode = 1;
-  ::GetExitCodeProcess(process.Get(), &exitCode);
-  return exitCode == 0;
+  return ::GetExitCodeProcess(process.Get(), &exitCode) && exitCode == 0;
+}
+
+void CheckValue(const std::string& fact, const char* caseName) {
+  const size_t bar = fact.find('|'), equals = fact.find('=');
+  const std::string key = std::string(kUninstallKey) + (bar ? "\\" + fact.substr(0, bar) : "");
+  const std::string name =
+      fact.substr(bar + 1, equals == std::string::npos ? std::string::npos : equals - bar - 1);
+  DWORD type = REG_NONE;
+  std::string bytes;
+  const bool read = ReadValue(HKEY_LOCAL_MACHINE, key, name.c_str(), type, bytes);
+  ASSERT_EQ(read, equals != std::string::npos) << caseName << ": " << fact;
+  if (!read) return;
+  const std::string data = fact.substr(equals + 1);
+  const bool number = !data.empty() && data[0] == '#';
+  EXPECT_EQ(type, static_cast<DWORD>(number ? REG_DWORD : REG_SZ)) << caseName << ": " << fact;
+  EXPECT_EQ(bytes, number ? DwordValue(std::stoul(data.substr(1))) : TextValue(data))
+      << caseName << ": " << fact;
 }
 
 TEST(UninstallRecordsTest, RecordsOfItemsAndFiles) {
   if (std::getenv(kChildCase) != nullptr) GTEST_SKIP();
   char self[MAX_PATH] = {};
   ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-  const std::string entry = kUninstallKey;
   for (size_t i = 0; i < Cases().size(); ++i) {
     const Case& c = Cases()[i];
     DeleteUninstallRecords();
     const CTestFolder folder(c.programFolder);
     const std::string exe = folder / "VelSetup.exe";
-    ASSERT_TRUE(::CopyFileA(self, exe.c_str(), FALSE)) << c.name;
-    ASSERT_TRUE(RunChild(exe, i)) << c.name;
+    ASSERT_TRUE(::CopyFileA(self, exe.c_str(), FALSE) && RunChild(exe, i)) << c.name;
 
-    EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, entry), c.entryWritten) << c.name;
+    EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey), c.entryWritten) << c.name;
     if (c.entryWritten) {
-      const bool blank = exe.find(' ') != std::string::npos;
-      const std::string command = (blank ? "\"" + exe + "\"" : exe) + " -u";
-      for (const Expected& e : {Text("", "DisplayName", ToAnsi(L"Orbina 자동 인스톨러")),
-                                Text("", "DisplayIcon", exe), Text("", "UninstallString", command)}) {
-        DWORD type = REG_NONE;
-        std::string bytes;
-        ASSERT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, entry, e.name, type, bytes)) << c.name << ": " << e.name;
-        EXPECT_EQ(bytes, e.bytes) << c.name << ": " << e.name;
+      const std::string command = (exe.find(' ') != std::string::npos ? "\"" + exe + "\"" : exe) + " -u";
+      for (const std::string& value : {"|DisplayName=" + ToAnsi(L"Orbina 자동 인스톨러"),
+                                       "|DisplayIcon=" + exe, "|UninstallString=" + command}) {
+        CheckValue(value, c.name);
       }
     }
-    for (const Expected& e : c.values) {
-      DWORD type = REG_NONE;
-      std::string bytes;
-      const bool read = ReadValue(HKEY_LOCAL_MACHINE, entry + "\\" + e.key, e.name, type, bytes);
-      EXPECT_EQ(read, e.present) << c.name << ": " << e.key << " " << e.name;
-      if (read && e.present) {
-        EXPECT_EQ(type, e.type) << c.name << ": " << e.key << " " << e.name;
-        EXPECT_EQ(bytes, e.bytes) << c.name << ": " << e.key << " " << e.name;
-      }
-    }
-    EXPECT_EQ(ReadLines(folder / "lines.txt"), c.lines) << c.name;
+    for (const std::string& value : c.values) CheckValue(value, c.name);
+    std::vector<std::string> lines;
+    std::ifstream in(folder / "lines.txt", std::ios::binary);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    EXPECT_EQ(lines, c.lines) << c.name;
   }
   DeleteUninstallRecords();
 }
 
 TEST(UninstallRecordsTest, RegistryWritersAndReader) {
   if (std::getenv(kChildCase) != nullptr) GTEST_SKIP();
-  const std::string key = "Software\\VelSetupTest\\Records";
-  struct Stored {
-    DWORD type;
-    std::string bytes;
-  };
+  const char* key = "Software\\VelSetupTest\\Records";
   const struct {
     const char* name;
-    bool keyPresent;
-    std::vector<Stored> stored;  // the value "N" before the read, when given
+    DWORD type;  // of the value "N"; REG_NONE: no value
+    std::string bytes;
     DWORD expected;
-  } reads[] = {
-      {"missing key: the default", false, {}, 7},
-      {"missing value: the default", true, {}, 7},
-      {"a stored number", true, {{REG_DWORD, DwordValue(5)}}, 5},
-      {"zero is a number", true, {{REG_DWORD, DwordValue(0)}}, 0},
-      {"a text of four bytes is no number", true, {{REG_SZ, TextValue("123")}}, 7},
-      {"eight bytes are no number", true, {{REG_BINARY, std::string(8, '\x01')}}, 7},
-  };
+  } reads[] = {{"a missing value: the default", REG_NONE, "", 7},
+               {"a stored number", REG_DWORD, DwordValue(5), 5},
+               {"a text of four bytes is no number", REG_SZ, TextValue("123"), 7},
+               {"eight bytes are no number", REG_BINARY, std::string(8, '\x01'), 7}};
+  ::SHDeleteKeyA(HKEY_CURRENT_USER, key);
+  EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, key, "N", 7), 7u) << "a missing key: the default";
   for (const auto& r : reads) {
-    ::SHDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
-    if (r.keyPresent) {
-      CScopedRegKey created;
-      ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  created.Put(), nullptr),
-                ERROR_SUCCESS);
-      for (const Stored& s : r.stored) {
-        ::RegSetValueExA(created.Get(), "N", 0, s.type, reinterpret_cast<const BYTE*>(s.bytes.data()),
-                         static_cast<DWORD>(s.bytes.size()));
-      }
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, key);
+    EXPECT_TRUE(SetRegString(HKEY_CURRENT_USER, key, nullptr, "created"));
+    if (r.type != REG_NONE) {
+      ::SHSetValueA(HKEY_CURRENT_USER, key, "N", r.type, r.bytes.data(), static_cast<DWORD>(r.bytes.size()));
     }
-    EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, key.c_str(), "N", 7), r.expected) << r.name;
+    EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, key, "N", 7), r.expected) << r.name;
   }
-
-  // Writers create the key, and a null name is the default value.
-  ::SHDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
-  EXPECT_TRUE(SetRegString(HKEY_CURRENT_USER, (key + "\\a\\b").c_str(), nullptr, "def"));
-  EXPECT_TRUE(SetRegDword(HKEY_CURRENT_USER, (key + "\\a\\b").c_str(), "D", 0x80000001));
+  EXPECT_TRUE(SetRegDword(HKEY_CURRENT_USER, key, "D", 0x80000001));
+  EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, key, "D", 7), 0x80000001u);
   DWORD type = REG_NONE;
   std::string bytes;
-  ASSERT_TRUE(ReadValue(HKEY_CURRENT_USER, key + "\\a\\b", "", type, bytes));
-  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-  EXPECT_EQ(bytes, TextValue("def"));
-  EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, (key + "\\a\\b").c_str(), "D", 7), 0x80000001u);
+  EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, key, "", type, bytes) && bytes == TextValue("created"));
   ::SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\VelSetupTest");
 }
 

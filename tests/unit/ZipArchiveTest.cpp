@@ -10,6 +10,10 @@
 #include <utility>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "ZipEntryName.h"
 
 namespace fs = std::filesystem;
@@ -76,11 +80,25 @@ std::string ReadAll(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// A path's bytes as the program names it: in the ANSI code page on Windows, where the library's
+// narrow form is UTF-8.
+std::string Narrow(const fs::path& path) {
+#ifdef _WIN32
+  const std::wstring wide = path.generic_wstring();
+  std::string text(wide.size() * 2, '\0');
+  text.resize(::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0],
+                                    static_cast<int>(text.size()), nullptr, nullptr));
+  return text;
+#else
+  return path.generic_string();
+#endif
+}
+
 // Every file below `root`, relative, with "/" separators.
 std::vector<std::string> Tree(const fs::path& root) {
   std::vector<std::string> files;
   for (const auto& item : fs::recursive_directory_iterator(root)) {
-    files.push_back(fs::relative(item.path(), root).generic_string() + (item.is_directory() ? "/" : ""));
+    files.push_back(Narrow(fs::relative(item.path(), root)) + (item.is_directory() ? "/" : ""));
   }
   std::sort(files.begin(), files.end());
   return files;

@@ -24,9 +24,6 @@ class CTestFolder {
   std::string m_path;
 };
 
-// Removes a folder and everything in it.
-void RemoveTree(const std::string& path);
-
 std::string FixturePath(const std::string& name);  // bin/fixtures/<name>
 bool FileIsPresent(const std::string& path);
 
@@ -92,27 +89,6 @@ class CFakeWindowsVersion {
   ~CFakeWindowsVersion();
   CFakeWindowsVersion(const CFakeWindowsVersion&) = delete;
   CFakeWindowsVersion& operator=(const CFakeWindowsVersion&) = delete;
-};
-
-// One registry value a test changes; what was there before is put back when the test ends.
-class CSavedRegistryValue {
- public:
-  CSavedRegistryValue(HKEY root, const char* key, const char* name);
-  ~CSavedRegistryValue();
-  CSavedRegistryValue(const CSavedRegistryValue&) = delete;
-  CSavedRegistryValue& operator=(const CSavedRegistryValue&) = delete;
-
-  void SetText(const std::string& text);
-  void Delete();
-
- private:
-  HKEY m_root;
-  std::string m_key;
-  std::string m_name;
-  bool m_keyExisted = false;
-  bool m_valueExisted = false;
-  DWORD m_type = REG_NONE;
-  std::vector<BYTE> m_data;
 };
 
 bool KeyExists(HKEY root, const std::string& key);

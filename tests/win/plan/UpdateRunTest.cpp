@@ -3,6 +3,9 @@
 // download pass on a worker thread with a stand-in for the dialog. Texts may use %DEST% (the
 // destination folder), %TEMP% (the temporary folder), %URL% (the served folder) and %KEY% (a
 // throwaway key below HKEY_CURRENT_USER).
+#include <windows.h>
+
+#include <shellapi.h>
 #include <shlwapi.h>
 #include <zip.h>
 
@@ -34,6 +37,7 @@ namespace {
 
 constexpr char kServed[] = "orbina/velsetup/upd/";
 constexpr char kTestKey[] = "Software\\VelSetupTest\\Update";
+constexpr char kHomeKey[] = "SOFTWARE\\Orbina.Com\\KOREAN";  // its "Home" places the temporary folder
 const std::string kNotServed = "\x01";
 
 struct Placed {  // "dest/<name>" or "temp/<name>"; time: local "year,month,day,hour,minute,second"
@@ -434,6 +438,15 @@ std::vector<std::string> RegistryFacts() {
   return facts;
 }
 
+void RemoveTree(const std::string& path) {
+  const std::string doubleNull = path + '\0';
+  SHFILEOPSTRUCTA remove = {};
+  remove.wFunc = FO_DELETE;
+  remove.pFrom = doubleNull.c_str();
+  remove.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+  ::SHFileOperationA(&remove);
+}
+
 void CleanUp() {
   ::SHDeleteKeyA(HKEY_CURRENT_USER, kTestKey);
   ::SHDeleteKeyA(HKEY_CLASSES_ROOT, "CLSID\\{" VELSETUP_FIXTURE_CLASS_ID "}");
@@ -447,8 +460,8 @@ TEST(UpdateRun, Table) {
   for (const RunCase& c : Cases()) {
     SCOPED_TRACE(c.name);
     CTestFolder root("velsetup-update");
-    CSavedRegistryValue home(HKEY_CURRENT_USER, "SOFTWARE\\Orbina.Com\\KOREAN", "Home");
-    home.SetText(root.Path());
+    ::SHSetValueA(HKEY_CURRENT_USER, kHomeKey, "Home", REG_SZ, root.Path().c_str(),
+                  static_cast<DWORD>(root.Path().size() + 1));
     InitFolders();
     const std::string temp = SystemFolders().m_strTempFolder;
     CleanUp();
@@ -554,6 +567,7 @@ TEST(UpdateRun, Table) {
     EXPECT_EQ(c.files, files);
     EXPECT_EQ(c.registry, RegistryFacts());
     ::DeleteFileA(temp.c_str());
+    ::SHDeleteValueA(HKEY_CURRENT_USER, kHomeKey, "Home");
     CleanUp();
   }
 }

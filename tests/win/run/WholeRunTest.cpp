@@ -310,6 +310,18 @@ std::vector<Scenario> Scenarios() {
     {"CloseRequestDuringDownloadCancels", slowItem, {{"slow.dll", slow}}, trickle, "", {}, {}, "",
      {{{Requested("slow.dll", 2, Act::kCloseFrame)}, statuses({"30:*", "101", "closed"}), cancelled}}, false, true,
      1, {"Dest/", "VelTemp/"}, {}},
+    // Undoing an item without a name never touches the records of the others.
+    {"ItemWithoutNameUndoneKeepsOtherRecords",
+     List(Item("Good", File("good.dll")) + Item("", FileFrom("gone.dll", "gone.cab"))),
+     {{"good.dll", "G"}, {"gone.cab", "CAB"}}, "", "", {}, {}, "",
+     {{{Box(IDS_INSTALL_FAILED, IDOK)}, statuses({"30:25", "30:100", "40", "101", "closed"}),
+       {"CDlgDownload::InstallDownloadedFiles",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\good.dll ->%DEST%\\good.dll)",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\gone.dll ->%DEST%\\gone.dll)",
+        "[MoveInstallFiles] Downloaded file missing (%TEMP%\\gone.dll)",
+        "[InstallProcess] MoveInstalleFiles Failed, Error Code = 2", "[UninstallFile] DeleteFile(%DEST%\\gone.dll )",
+        "[UndoInstall] Invalid item name, uninstall records kept ()"}}},
+     false, true, -1, {"Dest/good.dll:good.dll", "VelTemp/gone.cab"}, {"uninstall:Good\\good=%DEST%\\good.dll"}},
     // A file in use: replaced at the next start, with or without the restart question.
     {"InUseRebootDeclined", heldReboot, heldServed, "", "", heldPlaced, {}, "Dest/held.dll",
      {{{Box(IDS_REBOOT_QUESTION, IDNO, 0)}, statuses({"30:100", "40", "90", "closed"}),

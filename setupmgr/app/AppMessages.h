@@ -18,6 +18,8 @@
 #define WM_FILE_DONE (WM_USER + 106)
 // Posted by the worker at the end of the pass: wParam 1 when it failed, else 0.
 #define WM_DOWNLOAD_DONE (WM_USER + 107)
+// Posted by the dialog to itself once the installation succeeded.
+#define WM_SETUP_COMPLETE (WM_USER + 108)
 // Sent by an archive extraction; a negative answer aborts it.
 #define WM_EXTRACT_PROGRESS (WM_USER + 109)
 #define EXTRACT_PROGRESS_START 1    // once per archive; lParam: the first entry's name

@@ -20,6 +20,7 @@ constexpr char kLogLevelValue[] = "VelSetUpLog";
 constexpr unsigned char kDefaultLogLevel = 2;
 
 HWND g_hMainFrame = nullptr;
+bool g_bCloseRequested = false;
 
 // Only the low 8 bits of the value count; its registry type is not looked at.
 unsigned char ReadLogLevel() {
@@ -52,6 +53,13 @@ void CenterOnWorkArea(HWND hWnd) {
 
 HWND GetMainFrameWindow() { return g_hMainFrame; }
 void SetMainFrameWindow(HWND frame) { g_hMainFrame = frame; }
+
+void CloseMainFrame() {
+  g_bCloseRequested = true;
+  ::PostMessageA(g_hMainFrame, WM_CLOSE, 0, 0);
+}
+
+bool IsCloseRequestedByProgram() { return g_bCloseRequested; }
 
 bool CMainFrame::Create() {
   const HINSTANCE instance = ::GetModuleHandleA(nullptr);
@@ -96,6 +104,13 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_APP_START:
       OnAppStart();
       return 0;
+    case WM_CLOSE:
+      // The process must not end under the download worker or halfway through the installation.
+      if (!IsCloseRequestedByProgram() && !m_bUninstall && m_dlgDownload.GetSafeHwnd() != nullptr) {
+        m_dlgDownload.OnCloseRequest();
+        return 0;
+      }
+      break;
     case WM_DESTROY:
       ::PostQuitMessage(0);
       return 0;

@@ -7,4 +7,7 @@
 HWND GetMainFrameWindow();
 void SetMainFrameWindow(HWND frame);
 
-inline void CloseMainFrame() { ::PostMessageA(GetMainFrameWindow(), WM_CLOSE, 0, 0); }
+// Ends the program: posts WM_CLOSE to the frame, marked as the program's own request. Any other
+// close request (the task-bar entry, another program) is the user's, which the run may refuse.
+void CloseMainFrame();
+bool IsCloseRequestedByProgram();

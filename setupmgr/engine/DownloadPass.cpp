@@ -54,7 +54,12 @@ bool CUpdateFile::DownloadUpdateFile(HINTERNET internet, HWND window, HANDLE can
 
   Report(window, WM_DOWNLOAD_PROGRESS, DOWNLOAD_PROGRESS_SIZE, static_cast<LPARAM>(m_nDownloadSize));
   Report(window, WM_DOWNLOAD_PROGRESS, DOWNLOAD_PROGRESS_URL, reinterpret_cast<LPARAM>(url.c_str()));
-  if (!DownloadFile(internet, localPath.c_str(), url.c_str(), true, window, cancelEvent)) {
+  const bool downloaded = DownloadFile(internet, localPath.c_str(), url.c_str(), true, window, cancelEvent);
+  // A transfer without an announced length looks complete whenever the cancel cut it short: after
+  // a cancel no copy counts as arrived, nor stays for a later run to take as current.
+  const bool cancelled = cancelEvent != nullptr && ::WaitForSingleObject(cancelEvent, 0) == WAIT_OBJECT_0;
+  if (downloaded && cancelled) ::DeleteFileA(localPath.c_str());
+  if (!downloaded || cancelled) {
     LogWrite(1, "[DownloadInstallFiles] Download Failed (%s)", url.c_str());
     return false;
   }

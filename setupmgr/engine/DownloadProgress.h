@@ -16,3 +16,10 @@ inline int ExtractPercent(uint32_t processed, uint32_t total) {
   if (total == 0) return 100;
   return static_cast<int>(static_cast<double>(processed) / total * 100.0 + 0.5);
 }
+
+// The share of the pass's bytes written so far, reported after each file: rounded half up, never
+// above 100. With nothing announced (a total of 0) everything there is has arrived.
+inline int DownloadPercent(uint64_t written, uint64_t total) {
+  if (total == 0 || written >= total) return 100;
+  return static_cast<int>(static_cast<double>(written) * 100.0 / static_cast<double>(total) + 0.5);
+}

@@ -13,6 +13,8 @@
 #include <wininet.h>
 #endif
 
+class CInstalledFiles;
+
 // What the update check reads of a file found on disk.
 struct CFoundFile {
   uint64_t size = 0;
@@ -61,6 +63,20 @@ class CUpdateFile {
   // True when the file, or the contents of its ZIP archive, lies in the temporary folder.
   bool DownloadUpdateFile(HINTERNET internet, HWND window, HANDLE cancelEvent);
 #endif
+  // Installation steps (setupmgr/engine), on the dialog's thread.
+  // Runs the run file, removes what DELETEREGCLASS and DELETEREGKEY name, puts the downloaded
+  // copy in place, stamps its time, records it (with `recordUninstall`) and runs it as EXECUTE
+  // says. True when the file is in place or waits for the next system start.
+  bool InstallProcess(const char* itemName, int forceDelete, bool recordUninstall, int& needReboot,
+                      CInstalledFiles& installed);
+  // Replaces the installed file with the downloaded copy at `copyPath`. A file in use is replaced
+  // at the next system start (REBOOT sets `needReboot`) or, with `forceDelete` 1 and the user's
+  // consent, after the programs holding it were ended. False when the copy is missing, the old
+  // file cannot be deleted for another reason or the copy cannot be moved.
+  bool MoveInstallFiles(const char* copyPath, int forceDelete, int& needReboot);
+  // Deletes the installed file unless it is shared; true when it is gone or kept on purpose.
+  bool UninstallFile();
+
   // Gives the installed file at `path` the manifest's last-write time, if it has one.
   void ApplyFileTime(const char* path) const;
 

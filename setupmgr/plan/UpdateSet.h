@@ -9,6 +9,8 @@
 
 #include "UpdateFile.h"
 
+class CInstalledFiles;
+
 class CUpdateSet {
  public:
   // 1 when one of the item's MODE children names `mode`, letter case aside; 0 otherwise.
@@ -28,6 +30,14 @@ class CUpdateSet {
   // Downloads every file in order, sending WM_FILE_DONE after each; true when all arrived.
   bool DownloadInstallFiles(HINTERNET internet, HWND window, HANDLE cancelEvent);
 #endif
+
+  // Installation (setupmgr/engine), on the dialog's thread after the download pass.
+  // Installs every file, then registers the servers when all are in place; an item that fails
+  // anywhere is undone. `needReboot` becomes 1 when a file marked REBOOT waits for the restart.
+  bool InstallFiles(int& needReboot, int forceDelete, CInstalledFiles& installed);
+  // Unregisters and deletes the item's files (shared files are neither) and removes its uninstall
+  // records.
+  void UndoInstall();
 
   // The item's ADDREG and DELREG edits (setupmgr/engine), applied while the item is read. True on
   // success; a failure is logged.

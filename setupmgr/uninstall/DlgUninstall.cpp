@@ -78,6 +78,11 @@ void CDlgUninstall::OnInitDialog() {
 }
 
 void CDlgUninstall::OnDialogStart() {
+  // The items are listed only once no other run changes them.
+  if (!m_runLock.Acquire(nullptr)) {
+    CloseMainFrame();
+    return;
+  }
   CScopedRegKey root;
   const LONG status =
       ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallRoot, 0, KEY_ENUMERATE_SUB_KEYS, root.Put());

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "RunLock.h"
+
 class CDlgUninstall {
  public:
   CDlgUninstall() = default;
@@ -21,4 +23,5 @@ class CDlgUninstall {
   void OnCancel();
 
   HWND m_hWnd = nullptr;
+  CRunLock m_runLock;
 };

@@ -1,0 +1,954 @@
+// Whole update runs of the real VelSetup.exe, as the control and a person see them, from one table:
+// the manifest and the files the portal serves (with faults), files and keys placed before the run,
+// what the robot waits for and does, and then the statuses the control window received, the
+// files, the registry and the log lines. Texts may use %ROOT% (the scenario's folder, also "Home",
+// so that the temporary folder is %TEMP% = %ROOT%\VelTemp), %DEST% (%ROOT%\Dest), %URL% (the served
+// folder), %KEY% (a throwaway key below HKEY_CURRENT_USER) and %HOLDER% (the helper program that
+// holds a file). Expected log lines ending in "*" give only the start of the line.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlwapi.h>
+#include <zip.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Answers.h"
+#include "EngineTestSupport.h"
+#include "NotifyWindow.h"
+#include "Portal.h"
+#include "Pump.h"
+#include "RunTestSupport.h"
+#include "SetupProtocol.h"
+#include "SetupRun.h"
+#include "TestRegistry.h"
+#include "UiRobot.h"
+#include "WinHandles.h"
+#include "resource.h"
+
+namespace {
+
+constexpr char kServed[] = "orbina/velsetup/e2e/";
+constexpr char kTestKey[] = "Software\\VelSetupTest\\Run";
+constexpr char kClassKey[] = "CLSID\\{" VELSETUP_FIXTURE_CLASS_ID "}";
+constexpr char kSessionManagerKey[] = "System\\CurrentControlSet\\Control\\Session Manager";
+constexpr char kUninstallEntry[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VelSetup";
+// Only a hung run waits this long; a slow machine never comes near it.
+constexpr DWORD kRunLimitMs = 300000;
+const std::string kNotServed = "\x01";
+
+// What the robot does once a step's moment has come.
+enum class Act {
+  kNone,
+  kCancel,      // presses the dialog's Cancel button
+  kEscape,      // presses Escape in the dialog
+  kCloseFrame,  // asks the program's main window to close, as its task-bar entry would
+  kEndHolder,   // ends the helper program that holds a file, so that it is gone before the answer
+  kLockCopy,    // has a second helper keep the temporary copy `file` open, so that it cannot be moved
+};
+
+struct Step {
+  // The moment: a message box with string `box`; or the `count`-th request of served `file` has
+  // started; or `file` has appeared in the temporary folder.
+  UINT box = 0;
+  std::string file;
+  int count = 0;
+  Act act = Act::kNone;
+  int press = 0;          // the box's answer
+  int visible = -1;       // the download dialog's visibility then; -1: not looked at
+  bool barAtEnd = false;  // its progress bar then at the end of a range above 65,535
+};
+Step Box(UINT id, int press, int visible = -1, Act act = Act::kNone) {
+  Step step;
+  step.box = id;
+  step.press = press;
+  step.visible = visible;
+  step.act = act;
+  return step;
+}
+Step Requested(const std::string& file, int count, Act act) {
+  Step step;
+  step.file = file;
+  step.count = count;
+  step.act = act;
+  return step;
+}
+Step Extracted(const std::string& file, Act act) {
+  Step step;
+  step.file = file;
+  step.act = act;
+  return step;
+}
+
+struct Run {
+  std::vector<Step> steps;
+  std::vector<std::string> statuses;  // "20", "30:25", ..., "closed"
+  std::vector<std::string> log;       // the install phase's lines, and the dialog's own
+};
+
+struct Served {
+  std::string path, bytes;
+};
+
+struct Scenario {
+  const char* name;
+  std::string manifest;  // kNotServed: the manifest answers 404
+  std::vector<Served> served;
+  std::string faults;             // portal rules; %PATH% is the served folder's URL path
+  std::string param;              // elements added to the install parameter
+  std::vector<Served> placed;     // files below %ROOT% before the run
+  std::vector<std::string> keys;  // keys before the run: "HKCU:path" or "HKCR:path=default value"
+  std::string hold;               // a placed file the helper keeps loaded during the run
+  std::vector<Run> runs;          // one after the other, or all at once with `together`
+  bool together = false;
+  bool notify = true;                 // -w with the control window
+  int shown = -1;                     // the dialog was seen visible (1) or never (0); -1: not looked at
+  std::vector<std::string> files;     // below %ROOT% afterwards: "path", "path:served" (its bytes),
+                                      // "folder/" (empty), "prefix*" (one or more files)
+  std::vector<std::string> registry;  // afterwards, see RegistryFacts
+};
+
+std::string g_root;    // the running scenario's folder
+std::string g_holder;  // the helper program's path
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+std::string Expand(std::string text) {
+  text = Replace(text, "%DEST%", g_root + "\\Dest");
+  text = Replace(text, "%TEMP%", g_root + "\\VelTemp");
+  text = Replace(text, "%ROOT%", g_root);
+  text = Replace(text, "%URL%", std::string("http://update.orbina.com/") + kServed);
+  text = Replace(text, "%PATH%", std::string("/") + kServed);
+  text = Replace(text, "%KEY%", kTestKey);
+  return Replace(text, "%HOLDER%", g_holder);
+}
+
+// Manifest pieces.
+std::string FileFrom(const std::string& name, const std::string& source, const std::string& body = "") {
+  return "<FILE NAME='" + name + "'><SOURCE>%URL%" + source + "</SOURCE><DEST>%DEST%</DEST>" + body +
+         "</FILE>";
+}
+std::string File(const std::string& name, const std::string& body = "") { return FileFrom(name, name, body); }
+std::string Item(const std::string& name, const std::string& body, const std::string& mode = "velsetup") {
+  return "<UPDATEITEM NAME='" + name + "'><MODE NAME='" + mode + "'/>" + body + "</UPDATEITEM>";
+}
+std::string List(const std::string& items) { return "<UPDATELIST>" + items + "</UPDATELIST>"; }
+std::string Tag(const char* name, const std::string& text) {
+  return std::string("<") + name + ">" + text + "</" + name + ">";
+}
+std::string Size(const std::string& bytes) { return Tag("FILESIZE", std::to_string(bytes.size())); }
+
+std::string Pattern(size_t count, char first = 'a') {
+  std::string bytes(count, '\0');
+  for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<char>(first + i % 26);
+  return bytes;
+}
+
+std::string ZipBytes(const std::vector<std::pair<std::string, std::string>>& entries) {
+  CTestFolder folder("velsetup-run-zip");
+  const std::string path = folder / "a.zip";
+  zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
+  for (const auto& [name, data] : entries) {
+    zipOpenNewFileInZip64(zip, name.c_str(), nullptr, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 6, 0);
+    zipWriteInFileInZip(zip, data.data(), static_cast<unsigned>(data.size()));
+    zipCloseFileInZip(zip);
+  }
+  zipClose(zip, nullptr);
+  return ReadFileBytes(path);
+}
+
+// The percentage of `written` of `total` bytes, rounded half up.
+std::string Percent(size_t written, size_t total) {
+  return "30:" + std::to_string((written * 200 + total) / (2 * total));
+}
+
+std::vector<Scenario> Scenarios() {
+  const std::string server = ReadFileBytes(FixturePath("com_server.dll"));
+  const std::string recorder = ReadFileBytes(FixturePath("recorder.exe"));
+  const std::string v1234 = ReadFileBytes(FixturePath("version_1_2_3_4.dll"));
+  const std::string v2 = ReadFileBytes(FixturePath("version_40000_1_65535_7.dll"));
+  const std::string a1 = Pattern(1000), a2 = Pattern(3000, 'A');
+  const std::string serverZip = ZipBytes({{"server.dll", server}});
+  const std::string shared = server + std::string(1000, '\0');  // the server with an overlay
+  const size_t total = a1.size() + a2.size() + serverZip.size();
+  const std::string slow = Pattern(400000);
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (int i = 0; i < 3000; ++i) entries.push_back({"e" + std::to_string(10000 + i) + ".txt", Pattern(200)});
+  entries.push_back({"many.dll", v1234});
+  const std::string manyZip = ZipBytes(entries);
+
+  const std::string twoItems = List(
+      Item("A", File("a1.dll", Size(a1)) + File("a2.dll", Size(a2))) +
+      Item("B", FileFrom("server.dll", "server.zip",
+                         Size(server) + Tag("REGISTER", "1") + Tag("CLASSID", VELSETUP_FIXTURE_CLASS_ID))));
+  const std::vector<Served> twoItemsServed = {{"a1.dll", a1}, {"a2.dll", a2}, {"server.zip", serverZip}};
+  const std::vector<std::string> twoItemsFiles = {"Dest/a1.dll:a1.dll", "Dest/a2.dll:a2.dll",
+                                                  "Dest/server.dll"};
+  const std::vector<std::string> twoItemsRecords = {
+      "server=%DEST%\\server.dll", "uninstall:A\\a1=%DEST%\\a1.dll", "uninstall:A\\a2=%DEST%\\a2.dll",
+      "uninstall:B\\server=%DEST%\\server.dll"};
+  const std::vector<std::string> installTwo = {
+      "CDlgDownload::InstallDownloadedFiles",
+      "[InstallProcess] MoveInstalleFiles(%TEMP%\\a1.dll ->%DEST%\\a1.dll)",
+      "[InstallProcess] MoveInstalleFiles(%TEMP%\\a2.dll ->%DEST%\\a2.dll)",
+      "[InstallProcess] MoveInstalleFiles(%TEMP%\\server.dll ->%DEST%\\server.dll)",
+      "[RegisterServer] RegisterServer(%DEST%\\server.dll) Success",
+      "CDlgDownload::OnSetupComplete"};
+  const std::vector<std::string> nothingToInstall = {"CDlgDownload::InstallDownloadedFiles",
+                                                     "CDlgDownload::OnSetupComplete"};
+  // The list re-registers the installed server it finds current.
+  const std::string registered = "[RegisterServer] RegisterServer(%DEST%\\server.dll) Success";
+  const std::vector<std::string> started = {"20", "21", "22"};
+  const auto statuses = [&](std::initializer_list<std::string> tail) {
+    std::vector<std::string> all = started;
+    all.insert(all.end(), tail.begin(), tail.end());
+    return all;
+  };
+
+  // A file of the old version, held loaded by the helper while a new one is installed.
+  const std::string held = List(Item("H", File("held.dll", Tag("VERSION", "40000,1,65535,7"))));
+  const std::string heldReboot =
+      List(Item("H", File("held.dll", Tag("VERSION", "40000,1,65535,7") + Tag("REBOOT", "1"))));
+  const std::vector<Served> heldServed = {{"held.dll", v2}};
+  const std::vector<Served> heldPlaced = {{"Dest/held.dll", v1234}};
+  const std::string heldLine = "[InstallProcess] MoveInstalleFiles(%TEMP%\\held.dll ->%DEST%\\held.dll)";
+  const std::string inUse =
+      "[MoveInstallFiles] DeleteFile(%DEST%\\held.dll) Failed, ERROR_ACCESS_DENIED || "
+      "ERROR_SHARING_VIOLATION";
+  const std::string usedBy = "[TerminateProcessesUsingFile] %DEST%\\held.dll is used by %HOLDER% (PID = *";
+  const std::string ended = "[TerminateProcessesUsingFile] Terminate Process (%HOLDER%)";
+  const std::string heldRecord = "uninstall:H\\held=%DEST%\\held.dll";
+  const std::string pending = "pending:%TEMP%\\held.dll->%DEST%\\held.dll";
+  const std::string forceDelete = Tag("FORCEDELETE", "1");
+
+  // An item of three files whose second cannot be moved (it arrives as a .cab), with a REGISTER
+  // file, a SHAREDDLL one (registered too) and a run file, after an item that installs.
+  const std::string broken =
+      List(Item("Good", File("good.dll")) +
+           Item("Broken", File("com.dll", Tag("REGISTER", "1")) + FileFrom("gone.dll", "gone.cab") +
+                              File("shared.dll", Tag("REGISTER", "1") + Tag("SHAREDDLL", "1") +
+                                                     "<RUNFILE NAME='runner.exe'><RUNSOURCE>%URL%runner.exe"
+                                                     "</RUNSOURCE><RUNPARAM>--ran</RUNPARAM></RUNFILE>")));
+  const std::vector<Served> brokenServed = {{"good.dll", "G"},
+                                            {"com.dll", server},
+                                            {"gone.cab", "CAB"},
+                                            {"shared.dll", shared},
+                                            {"runner.exe", recorder}};
+  const size_t brokenTotal = 1 + server.size() + 3 + shared.size();
+
+  const std::vector<std::string> cancelled = {"[DownloadFile] User canceled downloading",
+                                              "[DownloadInstallFiles] Download Failed (%URL%slow.dll)"};
+  const std::string slowItem = List(Item("S", File("slow.dll")));
+  const std::string trickle = "%PATH%slow.dll trickle=4000 delay=100\n";
+
+  // clang-format off
+  return {
+    {"CleanInstallOfTwoItemsThenNothingToDo", twoItems, twoItemsServed, "", "", {}, {}, "",
+     {{{}, statuses({Percent(a1.size(), total), Percent(a1.size() + a2.size(), total), "30:100", "40", "100",
+                     "closed"}), installTwo},
+      {{}, statuses({"40", "100", "closed"}),
+       {registered, "CDlgDownload::InstallDownloadedFiles", "CDlgDownload::OnSetupComplete"}}},
+     false, true, -1, twoItemsFiles, twoItemsRecords},
+    {"EmptyUpdateList", List(""), {}, "", "", {}, {}, "",
+     {{{}, statuses({"40", "100", "closed"}), nothingToInstall}}, false, true, 0, {}, {}},
+    {"NoItemOfTheMode", List(Item("A", File("a1.dll"), "other")), {{"a1.dll", a1}}, "", "", {}, {}, "",
+     {{{}, statuses({"40", "100", "closed"}), nothingToInstall}}, false, true, 0, {}, {}},
+    {"ManifestMissing", kNotServed, {}, "", "", {}, {}, "",
+     {{{Box(IDS_MANIFEST_FAILED, IDOK)}, {"20", "21", "101", "closed"}, {}}}, false, true, 0, {"VelTemp/"}, {}},
+    {"ManifestWithoutUpdateList", "<X><UPDATEITEM/></X>", {}, "", "", {}, {}, "",
+     {{{Box(IDS_UPDATE_LIST_FAILED, IDOK)}, statuses({"101", "closed"}), {}}}, false, true, 0,
+     {"VelTemp/VelSetup.xml"}, {}},
+    {"FileFailsToDownload", List(Item("A", File("a1.dll") + File("missing.dll"))), {{"a1.dll", a1}}, "",
+     "<SHOWDLG>0</SHOWDLG>", {}, {}, "",
+     {{{Box(IDS_DOWNLOAD_FAILED, IDOK, 0)}, statuses({"30:100", "30:100", "101", "closed"}),
+       {"[DownloadInstallFiles] Download Failed (%URL%missing.dll)"}}},
+     false, true, 0,
+     {"Dest/", "VelTemp/a1.dll:a1.dll"}, {}},
+    {"SecondOfThreeCannotBeMovedUndoesTheItem", broken, brokenServed, "", "", {}, {}, "",
+     {{{[] { Step s = Box(IDS_INSTALL_FAILED, IDOK, 1); s.barAtEnd = true; return s; }()},
+       statuses({Percent(1, brokenTotal), Percent(1 + server.size(), brokenTotal),
+                 Percent(1 + server.size() + 3, brokenTotal), "30:100", "40", "101", "closed"}),
+       {"CDlgDownload::InstallDownloadedFiles",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\good.dll ->%DEST%\\good.dll)",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\com.dll ->%DEST%\\com.dll)",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\gone.dll ->%DEST%\\gone.dll)",
+        "[MoveInstallFiles] Downloaded file missing (%TEMP%\\gone.dll)",
+        "[InstallProcess] MoveInstalleFiles Failed, Error Code = 2",
+        "[RunFileAndWait] Download File %URL%runner.exe -> %TEMP%\\runner.exe",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\shared.dll ->%DEST%\\shared.dll)",
+        "[UnregisterServer] UnregisterServer(%DEST%\\com.dll) Success",
+        "[UninstallFile] DeleteFile(%DEST%\\com.dll )",
+        "[UninstallFile] DeleteFile(%DEST%\\gone.dll )",
+        "[UninstallFile] DeleteFile(%DEST%\\shared.dll )"}}},
+     false, true, -1, {"Dest/good.dll:good.dll", "Dest/shared.dll:shared.dll", "VelTemp/gone.cab",
+                      "VelTemp/runner.exe.record"},
+     {"uninstall:Good\\good=%DEST%\\good.dll"}},
+    // Each variant ends the run without a message box and installs nothing; the copy cut short
+    // without a length is not kept either.
+    {"CancelDuringDownload", slowItem, {{"slow.dll", slow}}, trickle, "", {}, {}, "",
+     {{{Requested("slow.dll", 2, Act::kCancel)}, statuses({"30:*", "101", "closed"}), cancelled}}, false, true, 1,
+     {"Dest/", "VelTemp/"}, {}},
+    {"EscapeDuringDownloadWithoutLength", slowItem, {{"slow.dll", slow}}, trickle + "%PATH%slow.dll nolength\n",
+     "", {}, {}, "", {{{Requested("slow.dll", 2, Act::kEscape)}, statuses({"30:100", "101", "closed"}), cancelled}},
+     false, true, 0, {"Dest/", "VelTemp/"}, {}},
+    // Cancelled once a third entry is being written, so that two of them are whole.
+    {"CancelDuringExtraction", List(Item("Z", FileFrom("many.dll", "many.zip"))), {{"many.zip", manyZip}}, "", "",
+     {}, {}, "",
+     {{{Extracted("e10002.txt", Act::kCancel)}, statuses({"30:100", "101", "closed"}),
+       {"[ExtractZipFile] Entry *", "[DownloadInstallFiles] Zip Extract Failed (%TEMP%\\many.zip)"}}},
+     false, true, 1, {"Dest/", "VelTemp/e*"}, {}},
+    {"CloseRequestDuringDownloadCancels", slowItem, {{"slow.dll", slow}}, trickle, "", {}, {}, "",
+     {{{Requested("slow.dll", 2, Act::kCloseFrame)}, statuses({"30:*", "101", "closed"}), cancelled}}, false, true,
+     1, {"Dest/", "VelTemp/"}, {}},
+    // Undoing an item without a name never touches the records of the others.
+    {"ItemWithoutNameUndoneKeepsOtherRecords",
+     List(Item("Good", File("good.dll")) + Item("", FileFrom("gone.dll", "gone.cab"))),
+     {{"good.dll", "G"}, {"gone.cab", "CAB"}}, "", "", {}, {}, "",
+     {{{Box(IDS_INSTALL_FAILED, IDOK)}, statuses({"30:25", "30:100", "40", "101", "closed"}),
+       {"CDlgDownload::InstallDownloadedFiles",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\good.dll ->%DEST%\\good.dll)",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\gone.dll ->%DEST%\\gone.dll)",
+        "[MoveInstallFiles] Downloaded file missing (%TEMP%\\gone.dll)",
+        "[InstallProcess] MoveInstalleFiles Failed, Error Code = 2", "[UninstallFile] DeleteFile(%DEST%\\gone.dll )",
+        "[UndoInstall] Invalid item name, uninstall records kept ()"}}},
+     false, true, -1, {"Dest/good.dll:good.dll", "VelTemp/gone.cab"}, {"uninstall:Good\\good=%DEST%\\good.dll"}},
+    // A file in use: replaced at the next start, with or without the restart question.
+    {"InUseRebootDeclined", heldReboot, heldServed, "", "", heldPlaced, {}, "Dest/held.dll",
+     {{{Box(IDS_REBOOT_QUESTION, IDNO, 0)}, statuses({"30:100", "40", "90", "closed"}),
+       {"CDlgDownload::InstallDownloadedFiles", heldLine, inUse, "CDlgDownload::OnSetupComplete"}}},
+     false, true, -1, {"Dest/held.dll:placed", "VelTemp/held.dll:held.dll"}, {heldRecord, pending}},
+    {"InUseRebootAccepted", heldReboot, heldServed, "", "", heldPlaced, {}, "Dest/held.dll",
+     {{{Box(IDS_REBOOT_QUESTION, IDYES)}, statuses({"30:100", "40", "91", "closed"}),
+       {"CDlgDownload::InstallDownloadedFiles", heldLine, inUse, "CDlgDownload::OnSetupComplete"}}},
+     false, true, -1, {"Dest/held.dll:placed", "VelTemp/held.dll:held.dll"}, {heldRecord, pending}},
+    {"InUseWithoutForceDeleteWaitsForTheRestart", held, heldServed, "", "<FORCEDELETE>0</FORCEDELETE>", heldPlaced,
+     {}, "Dest/held.dll",
+     {{{}, statuses({"30:100", "40", "100", "closed"}),
+       {"CDlgDownload::InstallDownloadedFiles", heldLine, inUse, "CDlgDownload::OnSetupComplete"}}},
+     false, true, -1, {"Dest/held.dll:placed", "VelTemp/held.dll:held.dll"}, {heldRecord, pending}},
+    // The dialog is visible while the question is open; a close request then is ignored.
+    {"ForceDeleteEndsTheHolder", held, heldServed, "", forceDelete + "<SHOWDLG>1</SHOWDLG>", heldPlaced, {},
+     "Dest/held.dll",
+     {{{Box(IDS_CLOSE_TO_INSTALL, IDYES, 1, Act::kCloseFrame)}, statuses({"30:100", "40", "100", "closed"}),
+       {"CDlgDownload::InstallDownloadedFiles", heldLine, inUse, usedBy, ended, "CDlgDownload::OnSetupComplete"}}},
+     false, true, -1, {"Dest/held.dll:held.dll"}, {heldRecord}},
+    {"ForceDeleteDeclinedWaitsForTheRestart", held, heldServed, "", forceDelete + "<SHOWDLG>0</SHOWDLG>",
+     heldPlaced, {}, "Dest/held.dll",
+     {{{Box(IDS_CLOSE_TO_INSTALL, IDNO, 0)}, statuses({"30:100", "40", "100", "closed"}),
+       {"CDlgDownload::InstallDownloadedFiles", heldLine, inUse, usedBy,
+        "[TerminateProcessesUsingFile] Terminate Process Canceled (%HOLDER%)", "CDlgDownload::OnSetupComplete"}}},
+     false, true, 0, {"Dest/held.dll:placed", "VelTemp/held.dll:held.dll"}, {heldRecord, pending}},
+    // The holder is gone when the answer comes: it is skipped, not a refusal.
+    {"ForceDeleteHolderAlreadyGone", held, heldServed, "", forceDelete, heldPlaced, {}, "Dest/held.dll",
+     {{{Box(IDS_CLOSE_TO_INSTALL, IDYES, -1, Act::kEndHolder)}, statuses({"30:100", "40", "100", "closed"}),
+       {"CDlgDownload::InstallDownloadedFiles", heldLine, inUse, usedBy,
+        "[TerminateProcessesUsingFile] OpenProcess(*", "CDlgDownload::OnSetupComplete"}}},
+     false, true, -1, {"Dest/held.dll:held.dll"}, {heldRecord}},
+    // The old file is deleted, but a second helper keeps the copy from moving: the file fails.
+    {"ForceDeleteMoveFailsTheItem", held, heldServed, "", forceDelete, heldPlaced, {}, "Dest/held.dll",
+     {{{[] { Step s = Box(IDS_CLOSE_TO_INSTALL, IDYES, -1, Act::kLockCopy); s.file = "held.dll"; return s; }(),
+        Box(IDS_INSTALL_FAILED, IDOK)},
+       statuses({"30:100", "40", "101", "closed"}),
+       {"CDlgDownload::InstallDownloadedFiles", heldLine, inUse, usedBy, ended,
+        "[MoveInstallFiles] MoveFile(%DEST%\\held.dll) Failed, Error Code = 32",
+        "[InstallProcess] MoveInstalleFiles Failed, Error Code = 32",
+        "[UninstallFile] DeleteFile(%DEST%\\held.dll )"}}},
+     false, true, -1, {"Dest/", "VelTemp/held.dll:held.dll"}, {}},
+    // The second run waits for the first, then finds every file current.
+    {"TwoRunsTogether", twoItems, twoItemsServed,
+     "%PATH%a1.dll trickle=50 delay=200\n", "", {}, {}, "",
+     {{{}, statuses({Percent(a1.size(), total), Percent(a1.size() + a2.size(), total), "30:100", "40", "100",
+                     "closed"}), installTwo},
+      {{}, {"20", "21", "22", "40", "100", "closed"},
+       {"[RunLock] Waiting for another setup run to end", registered, "CDlgDownload::InstallDownloadedFiles",
+        "CDlgDownload::OnSetupComplete"}}},
+     true, true, -1, twoItemsFiles, twoItemsRecords},
+    {"WithoutNotifyWindow", twoItems, twoItemsServed, "", "", {}, {}, "", {{{}, {}, installTwo}}, false, false, -1,
+     twoItemsFiles, twoItemsRecords},
+    // Two items list the same file: the second finds it in place and still records it; the third
+    // names it with another source.
+    {"FileListedByTwoItems",
+     List(Item("A", File("same.dll", Size(a1))) + Item("B", File("same.dll", Size(a1))) +
+          Item("C", FileFrom("same.dll", "other/same.dll", Size(a1)))),
+     {{"same.dll", a1}, {"other/same.dll", a1}}, "", "", {}, {}, "",
+     {{{}, statuses({"30:33", "30:67", "30:100", "40", "100", "closed"}),
+       {"CDlgDownload::InstallDownloadedFiles",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\same.dll ->%DEST%\\same.dll)",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\same.dll ->%DEST%\\same.dll)",
+        "[InstallProcess] Installed earlier in this run (%DEST%\\same.dll)",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\same.dll ->%DEST%\\same.dll)",
+        "[InstallProcess] same.dll is listed again with another SOURCE or DEST (%URL%other/same.dll ->%DEST%\\same.dll)",
+        "[InstallProcess] Installed earlier in this run (%DEST%\\same.dll)",
+        "CDlgDownload::OnSetupComplete"}}},
+     false, true, -1, {"Dest/same.dll:same.dll"},
+     {"uninstall:A\\same=%DEST%\\same.dll", "uninstall:B\\same=%DEST%\\same.dll",
+      "uninstall:C\\same=%DEST%\\same.dll"}},
+    // DELETEREGKEY by its root rule, DELETEREGCLASS through the registered server file.
+    {"OldKeysAndClassRemovedFirst",
+     List(Item("K", File("k1.dll", Tag("DELETEREGKEY", "HKEY_CURRENT_USER\\%KEY%\\A") +
+                                       Tag("DELETEREGCLASS", VELSETUP_FIXTURE_CLASS_ID)) +
+                        File("k2.dll", Tag("DELETEREGKEY", "HKEY_CURRENT\\%KEY%\\B")) +
+                        File("k3.dll", Tag("DELETEREGKEY", "HKCU\\%KEY%\\C")) +
+                        File("k4.dll", Tag("DELETEREGKEY", "hkey_current_user\\%KEY%\\D")) +
+                        File("k5.dll", Tag("DELETEREGKEY", "HKEY_CURRENT_USER")))),
+     {{"k1.dll", "1"}, {"k2.dll", "2"}, {"k3.dll", "3"}, {"k4.dll", "4"}, {"k5.dll", "5"}}, "", "",
+     {{"Dest/old.dll", server}},
+     {"HKCU:%KEY%\\A\\Sub", "HKCU:%KEY%\\B", "HKCU:%KEY%\\C", "HKCU:%KEY%\\D",
+      std::string("HKCR:") + kClassKey + "\\InprocServer32=%DEST%\\old.dll"},
+     "",
+     {{{}, statuses({"30:20", "30:40", "30:60", "30:80", "30:100", "40", "100", "closed"}),
+       {"CDlgDownload::InstallDownloadedFiles",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\k1.dll ->%DEST%\\k1.dll)",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\k2.dll ->%DEST%\\k2.dll)",
+        "[InstallProcess] DeleteRegKey Failed(HKCU\\%KEY%\\C)",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\k3.dll ->%DEST%\\k3.dll)",
+        "[InstallProcess] DeleteRegKey Failed(hkey_current_user\\%KEY%\\D)",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\k4.dll ->%DEST%\\k4.dll)",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\k5.dll ->%DEST%\\k5.dll)",
+        "CDlgDownload::OnSetupComplete"}}},
+     false, true, -1, {"Dest/k1.dll", "Dest/k2.dll", "Dest/k3.dll", "Dest/k4.dll", "Dest/k5.dll"},
+     {"key:C", "key:D", "uninstall:K\\k1=%DEST%\\k1.dll", "uninstall:K\\k2=%DEST%\\k2.dll",
+      "uninstall:K\\k3=%DEST%\\k3.dll", "uninstall:K\\k4=%DEST%\\k4.dll", "uninstall:K\\k5=%DEST%\\k5.dll"}},
+  };
+  // clang-format on
+}
+
+// ---- The runner ------------------------------------------------------------------------------
+
+// A helper program of a scenario, ended when the scenario ends.
+class CHelper {
+ public:
+  ~CHelper() { End(); }
+  bool Start(const std::string& commandLine) {
+    std::string line = commandLine;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION created = {};
+    if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &created)) {
+      return false;
+    }
+    ::CloseHandle(created.hThread);
+    m_process.Reset(created.hProcess);
+    m_pid = created.dwProcessId;
+    return true;
+  }
+  // Ends it, lets go of it and waits until its process identifier names no process any more.
+  void End() {
+    if (!m_process) return;
+    ::TerminateProcess(m_process.Get(), 1);
+    ::WaitForSingleObject(m_process.Get(), 30000);
+    m_process.Reset();
+    for (int i = 0; i < 1500; ++i) {
+      const CScopedHandle process(::OpenProcess(SYNCHRONIZE, FALSE, m_pid));
+      if (!process) return;
+      ::Sleep(20);
+    }
+    ADD_FAILURE() << "process " << m_pid << " can still be opened after its end";
+  }
+
+ private:
+  CScopedHandle m_process;
+  DWORD m_pid = 0;
+};
+
+// The helper that keeps `path` loaded, started and ready.
+bool StartHolder(CHelper& holder, const std::string& path) {
+  const std::string eventName = "VelSetupRunHolderReady";
+  const CScopedHandle ready(::CreateEventA(nullptr, TRUE, FALSE, eventName.c_str()));
+  if (!holder.Start("\"" + g_holder + "\" \"" + path + "\" " + eventName)) return false;
+  return ::WaitForSingleObject(ready.Get(), 60000) == WAIT_OBJECT_0;
+}
+
+// A second helper keeps `path` open without sharing its deletion, until the file is seen locked.
+bool StartLocker(CHelper& locker, const std::string& path) {
+  if (!locker.Start("\"" + FixturePath("recorder.exe") + "\" --hold \"" + path + "\" --sleep 600000"))
+    return false;
+  for (int i = 0; i < 3000; ++i) {
+    {
+      // Open only for the moment of the test, so that the helper's own opening never meets it.
+      const CScopedFile probe(::CreateFileA(path.c_str(), DELETE,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+      if (!probe && ::GetLastError() == ERROR_SHARING_VIOLATION) return true;
+    }
+    ::Sleep(20);
+  }
+  return false;
+}
+
+struct ProcessWindows {
+  DWORD pid;
+  HWND box = nullptr;     // a visible message box
+  HWND dialog = nullptr;  // the download dialog, visible or not
+};
+
+BOOL CALLBACK FindProcessWindows(HWND hwnd, LPARAM lParam) {
+  auto* found = reinterpret_cast<ProcessWindows*>(lParam);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(hwnd, &pid);
+  char className[16] = {};
+  ::GetClassNameA(hwnd, className, sizeof className);
+  if (pid != found->pid || lstrcmpA(className, "#32770") != 0) return TRUE;
+  if (::GetDlgItem(hwnd, IDC_PROGRESS) != nullptr) {
+    found->dialog = hwnd;
+  } else if (::IsWindowVisible(hwnd) && ::GetDlgItem(hwnd, 0xFFFF) != nullptr) {
+    found->box = hwnd;
+  }
+  return TRUE;
+}
+
+ProcessWindows WindowsOf(DWORD pid) {
+  ProcessWindows found;
+  found.pid = pid;
+  ::EnumWindows(FindProcessWindows, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+std::wstring Wide(const std::string& text) {
+  std::wstring wide(text.size() + 1, L'\0');
+  const int length =
+      ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+  wide.resize(length > 0 ? static_cast<size_t>(length - 1) : 0);
+  return wide;
+}
+
+// String `id` of the program's table, its "%s" filled with the holder's description and path.
+std::wstring ExpectedBoxText(UINT id) {
+  wchar_t buffer[1024] = {};
+  ::LoadStringW(::GetModuleHandleW(nullptr), id, buffer, 1024);
+  std::wstring text = buffer;
+  const std::wstring fills[] = {L"파일을 잡고 있는 프로그램", Wide(g_holder)};
+  for (const std::wstring& fill : fills) {
+    const size_t at = text.find(L"%s");
+    if (at != std::wstring::npos) text.replace(at, 2, fill);
+  }
+  return text;
+}
+
+bool Matches(const std::string& actual, const std::string& expected) {
+  if (!expected.empty() && expected.back() == '*')
+    return actual.compare(0, expected.size() - 1, expected, 0, expected.size() - 1) == 0;
+  return actual == expected;
+}
+
+// Compares two sequences, an expected entry ending in "*" giving only the start; a readable
+// message when they differ.
+std::string Differences(const char* what, const std::vector<std::string>& actual,
+                        const std::vector<std::string>& expected) {
+  bool same = actual.size() == expected.size();
+  for (size_t i = 0; same && i < actual.size(); ++i) same = Matches(actual[i], expected[i]);
+  if (same) return "";
+  std::string message = std::string(what) + " differ\n  expected:\n";
+  for (const std::string& line : expected) message += "    " + line + "\n";
+  message += "  actual:\n";
+  for (const std::string& line : actual) message += "    " + line + "\n";
+  return message;
+}
+
+const char* const kLogPrefixes[] = {"CDlgDownload::InstallDownloadedFiles",
+                                    "CDlgDownload::OnSetupComplete",
+                                    "[InstallProcess]",
+                                    "[MoveInstallFiles]",
+                                    "[UninstallFile]",
+                                    "[UninstalllFile]",
+                                    "[RegisterServer]",
+                                    "[UnregisterServer]",
+                                    "[TerminateProcessesUsingFile]",
+                                    "[OnDialogStart]",
+                                    "[RunLock]",
+                                    "[DownloadFile] User canceled",
+                                    "[DownloadInstallFiles] Download Failed",
+                                    "[DownloadInstallFiles] Zip Extract Failed",
+                                    "[ExtractZipFile]",
+                                    "[UndoInstall]",
+                                    "[RunFileAndWait]",
+                                    "[RegDeleteAllKey]"};
+
+std::vector<std::string> LogOfInterest(const CSetupRun& run) {
+  std::vector<std::string> lines;
+  for (const std::wstring& wide : run.ReadLogLines()) {
+    std::string line = ToAnsi(wide);
+    if (line.rfind("[VelSetup]", 0) != 0) continue;
+    line.erase(0, 10);
+    for (const char* prefix : kLogPrefixes) {
+      if (line.rfind(prefix, 0) == 0) {
+        lines.push_back(line);
+        break;
+      }
+    }
+  }
+  return lines;
+}
+
+std::vector<std::string> Statuses(const CNotifyWindowStandIn& control) {
+  std::vector<std::string> statuses;
+  for (const ReceivedNotification& received : control.Received()) {
+    if (received.message == WM_SETUP_CLOSED) {
+      statuses.push_back("closed");
+    } else if (received.wParam == SETUP_STATUS_PROGRESS) {
+      statuses.push_back("30:" + std::to_string(received.lParam));
+    } else {
+      statuses.push_back(std::to_string(received.wParam));
+    }
+  }
+  return statuses;
+}
+
+std::vector<std::string> SubkeyNames(HKEY root, const std::string& key) {
+  std::vector<std::string> names;
+  CScopedRegKey opened;
+  if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, opened.Put()) != ERROR_SUCCESS) return names;
+  char name[256];
+  DWORD size = sizeof name;
+  for (DWORD i = 0;
+       ::RegEnumKeyExA(opened.Get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+       ++i, size = sizeof name) {
+    names.emplace_back(name, size);
+  }
+  return names;
+}
+
+std::string TextOf(HKEY root, const std::string& key, const char* name) {
+  DWORD type = REG_NONE;
+  std::string bytes;
+  if (!ReadValue(root, key, name, type, bytes)) return "(none)";
+  while (!bytes.empty() && bytes.back() == '\0') bytes.pop_back();
+  return bytes;
+}
+
+void ListKeys(const std::string& key, const std::string& relative, std::vector<std::string>& facts) {
+  for (const std::string& name : SubkeyNames(HKEY_CURRENT_USER, key)) {
+    facts.push_back("key:" + relative + name);
+    ListKeys(key + "\\" + name, relative + name + "\\", facts);
+  }
+}
+
+bool StartsWithNoCase(const std::string& text, const std::string& start) {
+  return text.size() >= start.size() &&
+         ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str(), static_cast<int>(start.size()),
+                          start.c_str(), static_cast<int>(start.size())) == CSTR_EQUAL;
+}
+
+// "key:<path>" below %KEY%, "server=<path>" of the fixture's class, "uninstall:<item>\<file>=<FilePath>"
+// and "pending:<source>-><destination>" of the replacements at the next start below %ROOT%.
+std::vector<std::string> RegistryFacts() {
+  std::vector<std::string> facts;
+  ListKeys(kTestKey, "", facts);
+  if (KeyExists(HKEY_CLASSES_ROOT, std::string(kClassKey) + "\\InprocServer32"))
+    facts.push_back("server=" +
+                    TextOf(HKEY_CLASSES_ROOT, std::string(kClassKey) + "\\InprocServer32", nullptr));
+  for (const std::string& item : SubkeyNames(HKEY_LOCAL_MACHINE, kUninstallEntry)) {
+    const std::string itemKey = std::string(kUninstallEntry) + "\\" + item;
+    for (const std::string& file : SubkeyNames(HKEY_LOCAL_MACHINE, itemKey)) {
+      facts.push_back("uninstall:" + item + "\\" + file + "=" +
+                      TextOf(HKEY_LOCAL_MACHINE, itemKey + "\\" + file, "FilePath"));
+    }
+  }
+  DWORD type = REG_NONE;
+  std::string pending;
+  if (ReadValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, "PendingFileRenameOperations", type, pending)) {
+    std::vector<std::string> paths;
+    for (size_t at = 0; at < pending.size();) {
+      const size_t end = pending.find('\0', at);
+      paths.push_back(pending.substr(at, end == std::string::npos ? std::string::npos : end - at));
+      if (end == std::string::npos) break;
+      at = end + 1;
+    }
+    for (size_t i = 0; i + 1 < paths.size(); i += 2) {
+      std::string source = paths[i], destination = paths[i + 1];
+      if (!destination.empty() && destination[0] == '!') destination.erase(0, 1);
+      if (source.rfind("\\??\\", 0) == 0) source.erase(0, 4);
+      if (destination.rfind("\\??\\", 0) == 0) destination.erase(0, 4);
+      if (StartsWithNoCase(source, g_root)) facts.push_back("pending:" + source + "->" + destination);
+    }
+  }
+  std::sort(facts.begin(), facts.end());
+  return facts;
+}
+
+// Files below `folder` as "a/b.txt", and empty folders as "a/".
+void ListTree(const std::string& folder, const std::string& relative, std::vector<std::string>& entries) {
+  WIN32_FIND_DATAA found;
+  const HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+  bool empty = true;
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      empty = false;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        ListTree(folder + "\\" + name, relative + name + "/", entries);
+      } else {
+        entries.push_back(relative + name);
+      }
+    } while (::FindNextFileA(find, &found));
+    ::FindClose(find);
+  }
+  if (empty && !relative.empty()) entries.push_back(relative);
+}
+
+std::string FileDifferences(const Scenario& scenario) {
+  std::vector<std::string> actual;
+  ListTree(g_root, "", actual);
+  std::sort(actual.begin(), actual.end());
+  std::string message;
+  std::vector<bool> matched(actual.size(), false);
+  for (const std::string& expected : scenario.files) {
+    const size_t colon = expected.find(':');
+    const std::string path = expected.substr(0, colon);
+    bool found = false;
+    for (size_t i = 0; i < actual.size(); ++i) {
+      if (matched[i] || !Matches(actual[i], path)) continue;
+      matched[i] = found = true;
+      if (path.back() != '*') break;
+    }
+    if (!found) {
+      message += "  missing: " + expected + "\n";
+      continue;
+    }
+    if (colon == std::string::npos) continue;
+    const std::string source = expected.substr(colon + 1);
+    std::string bytes;
+    for (const Served& file : source == "placed" ? scenario.placed : scenario.served) {
+      if (source == "placed" ? file.path == path : file.path == source) bytes = file.bytes;
+    }
+    std::string windowsPath = g_root + "\\" + path;
+    std::replace(windowsPath.begin(), windowsPath.end(), '/', '\\');
+    if (ReadFileBytes(windowsPath) != bytes) message += "  other content: " + expected + "\n";
+  }
+  for (size_t i = 0; i < actual.size(); ++i) {
+    if (!matched[i]) message += "  unexpected: " + actual[i] + "\n";
+  }
+  return message.empty() ? "" : "files differ\n" + message;
+}
+
+void CleanUp() {
+  ::SHDeleteKeyA(HKEY_CURRENT_USER, kTestKey);
+  ::SHDeleteKeyA(HKEY_CLASSES_ROOT, kClassKey);
+  DeleteUninstallRecords();
+  portal::SetFaults("");
+  RemoveTree(portal::PathOf(kServed));
+}
+
+void PlaceKey(const std::string& spec) {
+  const HKEY root = spec.compare(0, 5, "HKCR:") == 0 ? HKEY_CLASSES_ROOT : HKEY_CURRENT_USER;
+  const std::string rest = Expand(spec.substr(5));
+  const size_t equals = rest.find('=');
+  CScopedRegKey key;
+  ASSERT_EQ(::RegCreateKeyExA(root, rest.substr(0, equals).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                              key.Put(), nullptr),
+            ERROR_SUCCESS);
+  if (equals == std::string::npos) return;
+  const std::string value = rest.substr(equals + 1);
+  ::RegSetValueExA(key.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+}
+
+// One running VelSetup.exe and what the robot has seen of it.
+struct CRunState {
+  CRunState(const std::string& name, const Run& expected) : run(name), expected(expected) {}
+  CSetupRun run;
+  CNotifyWindowStandIn control;
+  const Run& expected;
+  size_t step = 0;
+  bool ended = false;
+  bool seenVisible = false;
+  std::vector<std::string> problems;
+};
+
+bool StepReached(const Step& step, size_t requestLogStart) {
+  if (step.count > 0) {
+    const std::string log = portal::RequestLog().substr(requestLogStart);
+    const std::string target = "/" + std::string(kServed) + step.file + " ";
+    int seen = 0;
+    for (size_t at = log.find(target); at != std::string::npos; at = log.find(target, at + 1)) ++seen;
+    return seen >= step.count;
+  }
+  return FileIsPresent(g_root + "\\VelTemp\\" + step.file);
+}
+
+void Perform(CRunState& state, const Step& step, const ProcessWindows& windows, CHelper& holder,
+             CHelper& locker) {
+  switch (step.act) {
+    case Act::kNone:
+      break;
+    case Act::kCancel:
+      if (windows.dialog != nullptr) robot::PressButton(windows.dialog, IDCANCEL);
+      break;
+    case Act::kEscape:
+      ::PostMessageA(windows.dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+      break;
+    case Act::kCloseFrame:
+      ASSERT_FALSE(state.control.Received().empty());
+      ::PostMessageA(reinterpret_cast<HWND>(state.control.Received()[0].lParam), WM_CLOSE, 0, 0);
+      break;
+    case Act::kEndHolder:
+      holder.End();
+      break;
+    case Act::kLockCopy:
+      EXPECT_TRUE(StartLocker(locker, g_root + "\\VelTemp\\" + step.file));
+      break;
+  }
+}
+
+void AnswerBox(CRunState& state, const Step* step, HWND box, const ProcessWindows& windows, CHelper& holder,
+               CHelper& locker) {
+  const robot::ShownDialog shown = robot::Describe(box);
+  if (step == nullptr || step->box == 0) {
+    state.problems.push_back("unexpected message box: " + ToAnsi(shown.text));
+    robot::PressButton(box, ::GetDlgItem(box, IDNO) != nullptr ? IDNO : IDOK);
+    return;
+  }
+  if (shown.text != ExpectedBoxText(step->box) || shown.title != kAppTitle)
+    state.problems.push_back("message box " + std::to_string(step->box) + " shows: " + ToAnsi(shown.text));
+  if (step->visible >= 0 &&
+      (windows.dialog != nullptr && ::IsWindowVisible(windows.dialog)) != (step->visible == 1)) {
+    state.problems.push_back("dialog visibility at box " + std::to_string(step->box) + " is not " +
+                             std::to_string(step->visible));
+  }
+  if (step->barAtEnd) {
+    const LRESULT upper = ::SendDlgItemMessageA(windows.dialog, IDC_PROGRESS, PBM_GETRANGE, FALSE, 0);
+    const LRESULT position = ::SendDlgItemMessageA(windows.dialog, IDC_PROGRESS, PBM_GETPOS, 0, 0);
+    if (upper <= 65535 || position != upper) {
+      state.problems.push_back("progress bar at " + std::to_string(position) + " of " +
+                               std::to_string(upper));
+    }
+  }
+  Perform(state, *step, windows, holder, locker);
+  robot::PressButton(box, step->press);
+  ++state.step;
+}
+
+std::string ArgumentsOf(const Scenario& scenario, const CRunState& state) {
+  std::string param = "<PARAM><SOURCE>" + Expand("%URL%") + "list.xml</SOURCE><MODE>velsetup</MODE>" +
+                      scenario.param + "</PARAM>";
+  std::string arguments = "-x \"" + param + "\"";
+  if (scenario.notify) arguments += " -w " + state.control.HandleArgument();
+  return arguments;
+}
+
+// Starts the runs (together, or each after the one before), answers them, and returns them ended.
+void Drive(const Scenario& scenario, std::vector<std::unique_ptr<CRunState>>& states, CHelper& holder,
+           CHelper& locker) {
+  const size_t requestLogStart = portal::RequestLog().size();
+  for (size_t i = 0; i < scenario.runs.size(); ++i) {
+    states.push_back(std::make_unique<CRunState>(
+        std::string("WholeRun-") + scenario.name + "-" + std::to_string(i), scenario.runs[i]));
+  }
+  const DWORD start = ::GetTickCount();
+  for (size_t next = 0; next < states.size();) {
+    // Runs started together are driven in one loop; otherwise each runs alone.
+    const size_t first = next, last = scenario.together ? states.size() : next + 1;
+    for (size_t i = first; i < last; ++i)
+      ASSERT_TRUE(states[i]->run.Start(ArgumentsOf(scenario, *states[i])));
+    std::set<HWND> answered;
+    for (bool running = true; running;) {
+      ASSERT_LT(::GetTickCount() - start, kRunLimitMs) << "a run did not end";
+      running = false;
+      for (size_t i = first; i < last; ++i) {
+        CRunState& state = *states[i];
+        if (state.ended || (state.ended = state.run.WaitForExit(0))) continue;
+        running = true;
+        const ProcessWindows windows = WindowsOf(state.run.Pid());
+        if (windows.dialog != nullptr && ::IsWindowVisible(windows.dialog)) state.seenVisible = true;
+        const Step* step =
+            state.step < state.expected.steps.size() ? &state.expected.steps[state.step] : nullptr;
+        if (windows.box != nullptr && answered.insert(windows.box).second) {
+          AnswerBox(state, step, windows.box, windows, holder, locker);
+        } else if (step != nullptr && step->box == 0 && StepReached(*step, requestLogStart)) {
+          Perform(state, *step, windows, holder, locker);
+          ++state.step;
+        }
+      }
+      PumpMessagesFor(20);
+    }
+    PumpMessagesFor(200);  // what was posted before the end
+    next = last;
+  }
+}
+
+// What differs between a run and what one of the scenario's runs expects.
+std::string RunDifferences(const Scenario& scenario, const CRunState& state, const Run& expected) {
+  std::string message;
+  for (const std::string& problem : state.problems) message += problem + "\n";
+  if (state.step != expected.steps.size())
+    message += "only " + std::to_string(state.step) + " of " + std::to_string(expected.steps.size()) +
+               " steps came\n";
+  message += Differences("statuses", Statuses(state.control), expected.statuses);
+  std::vector<std::string> log;
+  for (const std::string& line : expected.log) log.push_back(Expand(line));
+  message += Differences("log lines", LogOfInterest(state.run), log);
+  if (scenario.shown >= 0 && state.seenVisible != (scenario.shown == 1))
+    message += std::string("the dialog was ") + (state.seenVisible ? "" : "never ") + "shown\n";
+  return message;
+}
+
+class WholeRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(portal::Available()) << "run inside the harness session"; }
+  CCleanSetupRegistry m_registry;
+};
+
+TEST_F(WholeRunTest, Table) {
+  g_holder = TestBinaryFolder() + "\\velsetup_holder.exe";
+  for (const Scenario& scenario : Scenarios()) {
+    SCOPED_TRACE(scenario.name);
+    const CTestFolder root("velsetup-run");
+    g_root = root.Path();
+    CSavedRegistryValue home(HKEY_CURRENT_USER, "SOFTWARE\\Orbina.Com\\KOREAN", "Home");
+    home.SetText(g_root);
+    const CSavedRegistryValue pending(HKEY_LOCAL_MACHINE, kSessionManagerKey, "PendingFileRenameOperations");
+    CleanUp();
+    for (const Served& file : scenario.served) portal::Put(kServed + file.path, file.bytes);
+    if (scenario.manifest != kNotServed)
+      portal::Put(std::string(kServed) + "list.xml", Expand(scenario.manifest));
+    portal::SetFaults(Expand(scenario.faults));
+    for (const Served& file : scenario.placed) {
+      std::string path = g_root + "\\" + file.path;
+      std::replace(path.begin(), path.end(), '/', '\\');
+      ::CreateDirectoryA(path.substr(0, path.rfind('\\')).c_str(), nullptr);
+      ASSERT_TRUE(WriteFileBytes(path, file.bytes));
+    }
+    for (const std::string& key : scenario.keys) PlaceKey(key);
+
+    {
+      CHelper holder, locker;
+      std::string held = g_root + "\\" + scenario.hold;
+      std::replace(held.begin(), held.end(), '/', '\\');
+      if (!scenario.hold.empty()) {
+        ASSERT_TRUE(StartHolder(holder, held));
+      }
+      std::vector<std::unique_ptr<CRunState>> states;
+      Drive(scenario, states, holder, locker);
+      // Runs started together may have taken their turns in either order.
+      std::string message;
+      for (size_t i = 0; i < states.size(); ++i)
+        message += RunDifferences(scenario, *states[i], scenario.runs[i]);
+      if (!message.empty() && scenario.together && states.size() == 2) {
+        const std::string swapped = RunDifferences(scenario, *states[0], scenario.runs[1]) +
+                                    RunDifferences(scenario, *states[1], scenario.runs[0]);
+        if (swapped.empty()) message.clear();
+      }
+      EXPECT_EQ(message, "");
+    }
+    EXPECT_EQ(FileDifferences(scenario), "");
+    std::vector<std::string> registry;
+    for (const std::string& fact : scenario.registry) registry.push_back(Expand(fact));
+    std::sort(registry.begin(), registry.end());
+    EXPECT_EQ(Differences("registry facts", RegistryFacts(), registry), "");
+    CleanUp();
+  }
+}
+
+}  // namespace

@@ -79,22 +79,4 @@ TEST(ForceDeleteTest, Answers) {
   SetDeleteFileForTesting(nullptr);
 }
 
-TEST(ForceDeleteTest, RecordedFilePresent) {
-  const CTestFolder folder("velsetup uninstall present");
-  const std::string file = folder / "a.dll", locked = folder / "locked.dll";
-  ASSERT_TRUE(WriteFileBytes(file, "a") && WriteFileBytes(locked, "b"));
-  const CScopedFile lock(::CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-  ASSERT_TRUE(lock.IsValid());
-  const struct {
-    std::string path;
-    bool present;
-  } cases[] = {{file, true},
-               {locked, true},
-               {folder / "absent.dll", false},
-               {folder / "none\\a.dll", false},
-               {folder.Path(), false},
-               {folder / "bad<name>.dll", false}};
-  for (const auto& c : cases) EXPECT_EQ(RecordedFilePresent(c.path.c_str()), c.present) << c.path;
-}
-
 }  // namespace

@@ -71,6 +71,31 @@ bool CSetupRun::Start(const std::string& arguments) {
   return true;
 }
 
+bool CSetupRun::Start(const std::string& arguments, const std::wstring& programName) {
+  const auto wide = [](const std::string& text) {
+    std::wstring result(text.size(), L'\0');
+    result.resize(static_cast<size_t>(::MultiByteToWideChar(
+        CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], static_cast<int>(result.size()))));
+    return result;
+  };
+  const std::wstring folder = wide(m_folder);
+  const std::wstring program = folder + L"\\" + programName;
+  if (!::CopyFileW(wide(m_exe).c_str(), program.c_str(), FALSE)) return false;
+  std::wstring commandLine = L"\"" + program + L"\"";
+  if (!arguments.empty()) commandLine += L" " + wide(arguments);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!::CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                        &startup, &process)) {
+    return false;
+  }
+  ::CloseHandle(process.hThread);
+  m_process.Reset(process.hProcess);
+  m_pid = process.dwProcessId;
+  return true;
+}
+
 bool CSetupRun::WaitForExit(DWORD timeoutMs) { return m_process && WaitPumping(m_process.Get(), timeoutMs); }
 
 std::string CSetupRun::ReadLogBytes() const { return ReadFileBytes(LogPath()); }

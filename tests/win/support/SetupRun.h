@@ -20,6 +20,8 @@ class CSetupRun {
 
   // Starts the program with `arguments` after its quoted path; false when it cannot start.
   bool Start(const std::string& arguments);
+  // The same from a copy named `programName` in the folder, a name the ANSI code page may lack.
+  bool Start(const std::string& arguments, const std::wstring& programName);
   DWORD Pid() const { return m_pid; }
   // Waits for the end while pumping this thread's messages; true when it ended in time.
   bool WaitForExit(DWORD timeoutMs = 30000);

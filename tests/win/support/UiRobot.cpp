@@ -1,8 +1,13 @@
 #include "UiRobot.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <vector>
+
 #include "Pump.h"
+#include "WinHandles.h"
 
 namespace robot {
 
@@ -30,6 +35,57 @@ BOOL CALLBACK FindDialogOfProcess(HWND hwnd, LPARAM lParam) {
     return FALSE;
   }
   return TRUE;
+}
+
+BOOL CALLBACK FindMessageBoxOfProcess(HWND hwnd, LPARAM lParam) {
+  if (::GetDlgItem(hwnd, kMessageBoxTextId) == nullptr) return TRUE;
+  return FindDialogOfProcess(hwnd, lParam);
+}
+
+// A block of memory inside the process that owns a window, freed on every path.
+class CRemoteBuffer {
+ public:
+  CRemoteBuffer(HWND window, size_t size) : m_size(size) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    m_process.Reset(::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
+    if (m_process) {
+      m_address = ::VirtualAllocEx(m_process.Get(), nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+  }
+  ~CRemoteBuffer() {
+    if (m_address != nullptr) ::VirtualFreeEx(m_process.Get(), m_address, 0, MEM_RELEASE);
+  }
+  CRemoteBuffer(const CRemoteBuffer&) = delete;
+  CRemoteBuffer& operator=(const CRemoteBuffer&) = delete;
+
+  bool Valid() const { return m_address != nullptr; }
+  char* At(size_t offset) const { return static_cast<char*>(m_address) + offset; }
+  bool Write(size_t offset, const void* data, size_t size) const {
+    SIZE_T written = 0;
+    return offset + size <= m_size &&
+           ::WriteProcessMemory(m_process.Get(), At(offset), data, size, &written) && written == size;
+  }
+  bool Read(size_t offset, void* data, size_t size) const {
+    SIZE_T read = 0;
+    return offset + size <= m_size && ::ReadProcessMemory(m_process.Get(), At(offset), data, size, &read) &&
+           read == size;
+  }
+
+ private:
+  CScopedHandle m_process;
+  void* m_address = nullptr;
+  size_t m_size;
+};
+
+// SendMessage with a timeout: a hung process fails the test instead of hanging it.
+LRESULT SendTimed(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  if (!::SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result)) {
+    ADD_FAILURE() << "message " << message << " got no answer";
+    return 0;
+  }
+  return static_cast<LRESULT>(result);
 }
 
 std::wstring WithoutAccelerator(std::wstring text) {
@@ -95,6 +151,111 @@ ShownDialog WaitForDialog(DWORD pid, DWORD timeoutMs) {
     PumpMessagesFor(50);
   }
   return Describe(dialog);
+}
+
+HWND FindShownMessageBox(DWORD pid) {
+  Search search = {pid, nullptr};
+  ::EnumWindows(FindMessageBoxOfProcess, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+ShownDialog WaitForMessageBox(DWORD pid, DWORD timeoutMs) {
+  const DWORD start = ::GetTickCount();
+  HWND box;
+  while ((box = FindShownMessageBox(pid)) == nullptr) {
+    if (::GetTickCount() - start > timeoutMs) {
+      ADD_FAILURE() << "process " << pid << " showed no message box within " << timeoutMs << " ms";
+      return ShownDialog();
+    }
+    PumpMessagesFor(50);
+  }
+  return Describe(box);
+}
+
+int ListRowCount(HWND list) { return static_cast<int>(SendTimed(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+bool ListRowChecked(HWND list, int row) {
+  const LRESULT state = SendTimed(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK);
+  return ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
+}
+
+std::wstring ListCellText(HWND list, int row, int column) {
+  constexpr int kChars = 512;
+  const CRemoteBuffer remote(list, sizeof(LVITEMW) + kChars * sizeof(wchar_t));
+  if (!remote.Valid()) {
+    ADD_FAILURE() << "no buffer in the list's process";
+    return std::wstring();
+  }
+  LVITEMW item = {};
+  item.iSubItem = column;
+  item.pszText = reinterpret_cast<wchar_t*>(remote.At(sizeof item));
+  item.cchTextMax = kChars;
+  if (!remote.Write(0, &item, sizeof item)) return std::wstring();
+  const LRESULT length = SendTimed(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote.At(0)));
+  std::vector<wchar_t> text(kChars, L'\0');
+  if (length <= 0 || !remote.Read(sizeof item, text.data(), text.size() * sizeof(wchar_t)))
+    return std::wstring();
+  return std::wstring(text.data(), static_cast<size_t>(length < kChars ? length : kChars - 1));
+}
+
+RECT ListCellRect(HWND list, int row, int column) {
+  RECT rect = {LVIR_LABEL, column, 0, 0};  // the label: column 0's own part, not the whole row
+  const CRemoteBuffer remote(list, sizeof rect);
+  if (!remote.Valid() || !remote.Write(0, &rect, sizeof rect) ||
+      !SendTimed(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(remote.At(0))) ||
+      !remote.Read(0, &rect, sizeof rect)) {
+    ADD_FAILURE() << "no rectangle for row " << row << ", column " << column;
+    return RECT{};
+  }
+  return rect;
+}
+
+void ClickListCell(HWND list, int row, int column) {
+  const RECT cell = ListCellRect(list, row, column);
+  const LPARAM point = MAKELPARAM((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2);
+  // Posted, as the input arrives, so the robot never waits on the process under test.
+  ::PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, point);
+  ::PostMessageW(list, WM_LBUTTONUP, 0, point);
+}
+
+bool SaveWindowImage(HWND hwnd, const std::string& path) {
+  RECT rect;
+  if (!::GetWindowRect(hwnd, &rect)) return false;
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  if (width <= 0 || height <= 0) return false;
+  const HDC screen = ::GetDC(nullptr);
+  const HDC memory = ::CreateCompatibleDC(screen);
+  const CScopedGdiObject bitmap(::CreateCompatibleBitmap(screen, width, height));
+  const HGDIOBJ previous = ::SelectObject(memory, bitmap.Get());
+  const bool copied = ::BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY) != FALSE;
+  ::SelectObject(memory, previous);
+
+  BITMAPINFOHEADER header = {};
+  header.biSize = sizeof header;
+  header.biWidth = width;
+  header.biHeight = height;
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  header.biCompression = BI_RGB;
+  const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+  std::vector<char> pixels(static_cast<size_t>(stride) * height);
+  const bool read =
+      copied && ::GetDIBits(memory, static_cast<HBITMAP>(bitmap.Get()), 0, height, pixels.data(),
+                            reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS) == height;
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+  if (!read) return false;
+
+  BITMAPFILEHEADER file = {};
+  file.bfType = 0x4D42;  // "BM"
+  file.bfOffBits = sizeof file + sizeof header;
+  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(&file), sizeof file);
+  out.write(reinterpret_cast<const char*>(&header), sizeof header);
+  out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
+  return static_cast<bool>(out);
 }
 
 void PressButton(HWND dialog, int id) {

@@ -30,4 +30,22 @@ void PressButton(HWND dialog, const std::wstring& text);
 
 std::wstring WindowText(HWND hwnd);
 
+// Message boxes only (dialogs with a message text), so that a box is told apart from the dialog
+// that shows it.
+HWND FindShownMessageBox(DWORD pid);
+ShownDialog WaitForMessageBox(DWORD pid, DWORD timeoutMs = 15000);
+
+// A list view of another process, read and clicked as a person would. Texts travel through a
+// buffer inside that process; the check state needs none.
+int ListRowCount(HWND list);
+bool ListRowChecked(HWND list, int row);
+std::wstring ListCellText(HWND list, int row, int column);
+// The cell's rectangle in the list's client coordinates; empty when it cannot be read.
+RECT ListCellRect(HWND list, int row, int column);
+// A left click (button down and up) in the middle of the cell.
+void ClickListCell(HWND list, int row, int column);
+
+// Saves what the screen shows of the window as a 24-bit BMP file; false when it cannot.
+bool SaveWindowImage(HWND hwnd, const std::string& path);
+
 }  // namespace robot

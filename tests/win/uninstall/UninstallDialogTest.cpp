@@ -456,7 +456,7 @@ TEST_F(UninstallDialogTest, Robot) {
 }
 
 // The update run does not install its files yet; its items are listed here once it does.
-constexpr bool kUpdateRunInstalls = false;
+constexpr bool kUpdateRunInstalls = true;
 
 TEST_F(UninstallDialogTest, ItemsOfARealUpdateRun) {
   if (!kUpdateRunInstalls) GTEST_SKIP() << "the update run installs no files yet (kUpdateRunInstalls)";

@@ -29,7 +29,7 @@ constexpr char kServed[] = "orbina/velsetup/dialog/";
 constexpr char kSessionManagerKey[] = "System\\CurrentControlSet\\Control\\Session Manager";
 
 std::vector<RestartMethod> g_restarts;
-BOOL WINAPI RecordRestart(RestartMethod method, const char*) {
+BOOL RecordRestart(RestartMethod method, const char*) {
   g_restarts.push_back(method);
   return TRUE;
 }

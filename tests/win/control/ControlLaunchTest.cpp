@@ -1,0 +1,233 @@
+// The control starting the real VelSetup.exe from the system folder against the portal fixture,
+// and the statuses a page sees.
+#include <gtest/gtest.h>
+
+#include "Answers.h"
+#include "ControlTestSupport.h"
+#include "Portal.h"
+#include "Pump.h"
+#include "SetupProtocol.h"
+
+namespace {
+
+// Set once VelSetup.exe fetches manifests and installs: the rows of complete runs then run too.
+constexpr bool kSetupManagerCompletesRuns = false;
+
+const char kManifestUrl[] = "http://update.orbina.com/orbina/velsetup/ctltest/control.xml";
+const wchar_t kUpdateListFailedText[] = L"업데이트 목록 파일에 문제가 발생했습니다.";
+
+enum class Serve {
+  kNothing,
+  kHangingManifest,  // the manifest arrives a byte a minute
+  kEmptyList,
+  kTwoSlowFiles,  // two files of 300 bytes, 64 bytes every 200 ms
+  kBrokenList,
+};
+
+enum class Drive {
+  kWait,        // WaitUpdate, while another thread answers the message boxes
+  kPollLoop,    // StartUpdate, then GetStatus from a thread that runs a message loop
+  kPollNoLoop,  // StartUpdate, then GetStatus from a thread that never handles messages
+  kKill,        // StartUpdate, GetStatus until 21, the process killed, GetStatus twice
+  kNoProgram,   // no VelSetup.exe: StartUpdate, GetStatus, WaitUpdate, GetStatus
+};
+
+constexpr int kProgress = -1;  // one or more of 30 to 39, never going down
+
+struct LaunchCase {
+  const char* name;
+  std::vector<std::wstring> params;  // written in turn; one longer than 4,095 bytes is refused
+  Serve serve;
+  Drive drive;
+  std::vector<int> statuses;     // WaitUpdate's result, or the distinct GetStatus answers in turn
+  const wchar_t* box;            // the message box answered with OK, if any
+  const wchar_t* receivedParam;  // the install parameter the setup manager logged, if checked
+  bool completeRun;
+};
+
+std::wstring Param(const std::string& source) {
+  return Widen949("<PARAM><SOURCE>" + source + "</SOURCE><MODE>velsetup</MODE><SHOWDLG>0</SHOWDLG></PARAM>");
+}
+
+const std::wstring kMissing = Param(kMissingManifestUrl);
+const std::wstring kServed = Param(kManifestUrl);
+const std::wstring kQuoted = kMissing + L"<NOTE>\" -u -w 0 -x \"<PARAM><MODE>x</MODE></PARAM>\\\"</NOTE>\\";
+const std::wstring kOverlong(4096, L'a');
+
+// clang-format off
+const LaunchCase kCases[] = {
+    {"wait_failed_run", {kMissing}, Serve::kNothing, Drive::kWait, {101}, kManifestFailedText, nullptr, false},
+    {"quotes_and_trailing_backslash_arrive_unchanged", {kQuoted}, Serve::kNothing, Drive::kWait, {101},
+     kManifestFailedText, kQuoted.c_str(), false},
+    {"no_parameter_passes_an_empty_one", {}, Serve::kNothing, Drive::kWait, {20}, kAbnormalStartText, L"", false},
+    {"refused_parameter_leaves_none", {kMissing, kOverlong}, Serve::kNothing, Drive::kWait, {20}, kAbnormalStartText,
+     L"", false},
+    {"poll_with_message_loop", {kMissing}, Serve::kNothing, Drive::kPollLoop, {20, 21, 101}, kManifestFailedText,
+     nullptr, false},
+    {"poll_without_message_loop", {kMissing}, Serve::kNothing, Drive::kPollNoLoop, {20, 21, 101},
+     kManifestFailedText, nullptr, false},
+    {"killed_mid_run_reports_103_once", {kServed}, Serve::kHangingManifest, Drive::kKill, {20, 21, 103, 21},
+     nullptr, nullptr, false},
+    {"missing_program_gives_4", {kMissing}, Serve::kNothing, Drive::kNoProgram, {4, 0, 4, 0}, nullptr, nullptr,
+     false},
+    {"wait_clean_run", {kServed}, Serve::kEmptyList, Drive::kWait, {100}, nullptr, nullptr, true},
+    {"poll_clean_run", {kServed}, Serve::kTwoSlowFiles, Drive::kPollLoop, {20, 21, 22, kProgress, 40, 100}, nullptr,
+     nullptr, true},
+    {"poll_clean_run_without_loop", {kServed}, Serve::kTwoSlowFiles, Drive::kPollNoLoop,
+     {20, 21, 22, kProgress, 40, 100}, nullptr, nullptr, true},
+    {"wait_broken_list", {kServed}, Serve::kBrokenList, Drive::kWait, {101}, kUpdateListFailedText, nullptr, true},
+};
+// clang-format on
+
+void ServeFor(Serve serve) {
+  const std::string manifest =
+      serve == Serve::kEmptyList ? "<UPDATELIST/>"
+      : serve == Serve::kBrokenList
+          ? "<NOLIST/>"
+          : "<UPDATELIST><UPDATEITEM NAME=\"ControlTest\"><MODE NAME=\"velsetup\"/>"
+            "<FILE NAME=\"a.txt\"><SOURCE>http://update.orbina.com/orbina/velsetup/ctltest/"
+            "a.txt</SOURCE><DEST>[WINDOWS]\\VelSetupCtlTest</DEST></FILE>"
+            "<FILE NAME=\"b.txt\"><SOURCE>http://update.orbina.com/orbina/velsetup/ctltest/"
+            "b.txt</SOURCE><DEST>[WINDOWS]\\VelSetupCtlTest</DEST></FILE>"
+            "</UPDATEITEM></UPDATELIST>";
+  ASSERT_TRUE(portal::Put("orbina/velsetup/ctltest/control.xml", manifest));
+  ASSERT_TRUE(portal::Put("orbina/velsetup/ctltest/a.txt", std::string(300, 'a')));
+  ASSERT_TRUE(portal::Put("orbina/velsetup/ctltest/b.txt", std::string(300, 'b')));
+  ASSERT_TRUE(portal::SetFaults(
+      serve == Serve::kHangingManifest ? "/orbina/velsetup/ctltest/control.xml trickle=1 delay=60000"
+      : serve == Serve::kTwoSlowFiles  ? "/orbina/velsetup/ctltest/a.txt trickle=64 delay=200\n"
+                                         "/orbina/velsetup/ctltest/b.txt trickle=64 delay=200"
+                                       : ""));
+}
+
+bool Matches(const std::vector<int>& seen, const std::vector<int>& expected) {
+  size_t at = 0;
+  for (int want : expected) {
+    const size_t first = at;
+    while (want == kProgress && at < seen.size() && seen[at] >= 30 && seen[at] <= 39 &&
+           (at == first || seen[at] >= seen[at - 1])) {
+      ++at;
+    }
+    if (want == kProgress ? at == first : at >= seen.size() || seen[at++] != want) return false;
+  }
+  return at == seen.size();
+}
+
+bool IsFinal(short status) {
+  return status == SETUP_STATUS_SUCCEEDED || status == SETUP_STATUS_FAILED || status == 103 || status == 90 ||
+         status == 91;
+}
+
+class ControlLaunchTest : public ::testing::TestWithParam<LaunchCase> {
+ protected:
+  void SetUp() override {
+    if (GetParam().completeRun && !kSetupManagerCompletesRuns) {
+      GTEST_SKIP() << "needs a setup manager that completes update runs";
+    }
+    ASSERT_TRUE(portal::Available());
+    ServeFor(GetParam().serve);
+  }
+  void TearDown() override { portal::SetFaults(""); }
+
+  CSystemSetupManager m_setupManager;
+};
+
+TEST_P(ControlLaunchTest, PageSeesTheStatuses) {
+  const LaunchCase& row = GetParam();
+  const CComPtrLite<IVelSetupCtrl> control = CreateControl();
+  for (const std::wstring& text : row.params) {
+    EXPECT_EQ(control->put_InstallParam(CBstr(text).Get()), text == kOverlong ? E_INVALIDARG : S_OK);
+  }
+  std::vector<int> seen;
+  std::vector<std::wstring> boxes;
+  short status = -1;
+  const auto ask = [&](HRESULT hr) {
+    EXPECT_EQ(hr, S_OK);
+    if (seen.empty() || seen.back() != status) seen.push_back(status);
+  };
+  if (row.drive == Drive::kWait) {
+    CMessageBoxAnswerer answerer;
+    ask(control->WaitUpdate(&status));
+    ASSERT_TRUE(WaitForNoSetupManager());
+    boxes = answerer.Texts();
+  } else if (row.drive == Drive::kNoProgram) {
+    m_setupManager.Remove();
+    ask(control->StartUpdate(&status));
+    ask(control->GetStatus(&status));
+    ask(control->WaitUpdate(&status));
+    ask(control->GetStatus(&status));
+  } else {
+    ASSERT_EQ(control->StartUpdate(&status), S_OK);
+    ASSERT_EQ(status, 0);
+    seen.clear();
+    for (int i = 0; i < 3000 && (row.drive == Drive::kKill ? status != 21 : !IsFinal(status)); ++i) {
+      // A box is answered only after GetStatus has been asked while it showed.
+      const HWND box = row.drive == Drive::kKill ? nullptr : FindSetupManagerBox();
+      ask(control->GetStatus(&status));
+      if (box != nullptr) boxes.push_back(AnswerOk(box));
+      if (row.drive == Drive::kPollLoop) {
+        PumpMessagesFor(20);
+      } else {
+        ::Sleep(20);
+      }
+    }
+    if (row.drive == Drive::kKill) {
+      KillSetupManagers();
+      ask(control->GetStatus(&status));
+    }
+    ASSERT_TRUE(WaitForNoSetupManager());
+    // Closed or reported ended: the process no longer counts.
+    ask(control->GetStatus(&status));
+  }
+  EXPECT_TRUE(Matches(seen, row.statuses)) << ::testing::PrintToString(seen);
+  EXPECT_EQ(boxes, row.box ? std::vector<std::wstring>{row.box} : std::vector<std::wstring>());
+  if (row.receivedParam != nullptr) {
+    std::vector<std::wstring> parsed;
+    for (const std::wstring& line : m_setupManager.LogLines()) {
+      const size_t at = line.find(L"CDlgDownload::ParseXMLArgument(");
+      if (at != std::wstring::npos) parsed.push_back(line.substr(at));
+    }
+    EXPECT_EQ(parsed, std::vector<std::wstring>{L"CDlgDownload::ParseXMLArgument(" +
+                                                std::wstring(row.receivedParam) + L")"});
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, ControlLaunchTest, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<LaunchCase>& info) { return info.param.name; });
+
+TEST(ControlLaunch, TwoControlsKeepTheirOwnStatus) {
+  ASSERT_TRUE(portal::SetFaults(""));
+  const CSystemSetupManager setupManager;
+  const CComPtrLite<IVelSetupCtrl> first = CreateControl(), second = CreateControl();
+  short status = -1;
+  ASSERT_EQ(first->put_InstallParam(CBstr(kMissing).Get()), S_OK);
+  ASSERT_EQ(second->put_InstallParam(CBstr(kMissing).Get()), S_OK);
+  // Each run stops at its message box after status 21.
+  ASSERT_EQ(first->StartUpdate(&status), S_OK);
+  const HWND firstBox = WaitForSetupManagerBox(0);
+  ASSERT_NE(firstBox, nullptr);
+  DWORD firstPid = 0;
+  ::GetWindowThreadProcessId(firstBox, &firstPid);
+  ASSERT_EQ(second->StartUpdate(&status), S_OK);
+  const HWND secondBox = WaitForSetupManagerBox(firstPid);
+  ASSERT_NE(secondBox, nullptr);
+
+  // The first run is killed; the second fails once its box is answered.
+  KillSetupManagers(firstPid);
+  const std::pair<IVelSetupCtrl*, short> answers[] = {{second.Get(), SETUP_STATUS_GET_MANIFEST},
+                                                      {first.Get(), 103},
+                                                      {nullptr, 0},
+                                                      {second.Get(), SETUP_STATUS_FAILED},
+                                                      {first.Get(), SETUP_STATUS_GET_MANIFEST}};
+  for (const auto& answer : answers) {
+    if (answer.first == nullptr) {
+      AnswerOk(secondBox);
+      ASSERT_TRUE(WaitForNoSetupManager());
+      continue;
+    }
+    EXPECT_EQ(answer.first->GetStatus(&status), S_OK);
+    EXPECT_EQ(status, answer.second);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,215 @@
+#include "ControlTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+#include <tlhelp32.h>
+
+#include "SetupRun.h"
+#include "UiRobot.h"
+#include "WinHandles.h"
+
+namespace {
+
+const wchar_t kKillBitRoot[] = L"SOFTWARE\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\{";
+
+// The library is registered for the whole test program, on a thread set up for COM.
+class CRegisteredControl : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ASSERT_TRUE(RegisterControl(false));
+  }
+  void TearDown() override {
+    RegisterControl(true);
+    ::CoUninitialize();
+  }
+};
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new CRegisteredControl);
+
+}  // namespace
+
+std::string BinFolder() { return TestBinaryFolder(); }
+
+std::wstring ControlDllPath() { return Widen949(BinFolder() + "\\VelSetup.dll"); }
+
+std::string SystemFolder() {
+  char folder[MAX_PATH] = {};
+  ::GetSystemDirectoryA(folder, MAX_PATH);
+  return std::string(folder) + "\\";
+}
+
+std::wstring Widen949(const std::string& bytes) {
+  std::wstring text(bytes.size(), L'\0');
+  const int length = ::MultiByteToWideChar(949, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0],
+                                           static_cast<int>(text.size()));
+  text.resize(length > 0 ? static_cast<size_t>(length) : 0);
+  return text;
+}
+
+CComPtrLite<IVelSetupCtrl> CreateControl() {
+  CComPtrLite<IVelSetupCtrl> control;
+  EXPECT_EQ(::CoCreateInstance(CLSID_VelSetupCtrl, nullptr, CLSCTX_INPROC_SERVER, IID_IVelSetupCtrl,
+                               reinterpret_cast<void**>(control.Put())),
+            S_OK);
+  return control;
+}
+
+int RunProgram(const std::string& commandLine, std::string* output) {
+  char temp[MAX_PATH] = {};
+  ::GetTempPathA(MAX_PATH, temp);
+  const std::string outputPath = std::string(temp) + "velsetup-control-output.txt";
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  CScopedFile file(::CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = file.Get();
+  startup.hStdError = file.Get();
+  PROCESS_INFORMATION process = {};
+  std::string buffer = commandLine;
+  if (!::CreateProcessA(nullptr, &buffer[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+    return -1;
+  }
+  ::CloseHandle(process.hThread);
+  const CScopedHandle child(process.hProcess);
+  file.Reset();
+  DWORD exitCode = 0;
+  const bool ended = ::WaitForSingleObject(child.Get(), 120000) == WAIT_OBJECT_0;
+  if (!ended) ::TerminateProcess(child.Get(), 1);
+  ::GetExitCodeProcess(child.Get(), &exitCode);
+  if (output != nullptr) *output = ReadFileBytes(outputPath);
+  ::DeleteFileA(outputPath.c_str());
+  return ended ? static_cast<int>(exitCode) : -1;
+}
+
+bool RegisterControl(bool unregister) {
+  return RunProgram(SystemFolder() + "regsvr32.exe /s " + (unregister ? "/u " : "") + "\"" + BinFolder() +
+                    "\\VelSetup.dll\"") == 0;
+}
+
+CKillBit::CKillBit(const std::wstring& clsid) : m_key(kKillBitRoot + clsid + L"}") {
+  ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, m_key.c_str());
+  CScopedRegKey key;
+  const DWORD flags = 0x400;
+  EXPECT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, m_key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                              key.Put(), nullptr),
+            ERROR_SUCCESS);
+  ::RegSetValueExW(key.Get(), L"Compatibility Flags", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&flags),
+                   sizeof flags);
+}
+
+CKillBit::~CKillBit() { ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, m_key.c_str()); }
+
+CSystemSetupManager::CSystemSetupManager() : m_exe(SystemFolder() + "VelSetup.exe") {
+  ::DeleteFileA((SystemFolder() + "VelSetup.log").c_str());
+  EXPECT_TRUE(::CopyFileA((BinFolder() + "\\VelSetup.exe").c_str(), m_exe.c_str(), FALSE));
+}
+
+CSystemSetupManager::~CSystemSetupManager() {
+  WaitForNoSetupManager();
+  Remove();
+  ::DeleteFileA((SystemFolder() + "VelSetup.log").c_str());
+}
+
+void CSystemSetupManager::Remove() { ::DeleteFileA(m_exe.c_str()); }
+
+std::vector<std::wstring> CSystemSetupManager::LogLines() const {
+  const std::wstring text = Widen949(ReadFileBytes(SystemFolder() + "VelSetup.log"));
+  std::vector<std::wstring> lines;
+  size_t begin = 0;
+  for (size_t end; (end = text.find(L"\r\n", begin)) != std::wstring::npos; begin = end + 2) {
+    lines.push_back(text.substr(begin, end - begin));
+  }
+  return lines;
+}
+
+std::vector<DWORD> SetupManagerPids() {
+  std::vector<DWORD> pids;
+  const CScopedFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
+       more = ::Process32NextW(snapshot.Get(), &entry)) {
+    if (::lstrcmpiW(entry.szExeFile, L"VelSetup.exe") == 0) pids.push_back(entry.th32ProcessID);
+  }
+  return pids;
+}
+
+HWND FindSetupManagerBox() {
+  for (DWORD pid : SetupManagerPids()) {
+    if (HWND box = robot::FindShownDialog(pid)) return box;
+  }
+  return nullptr;
+}
+
+HWND WaitForSetupManagerBox(DWORD exceptPid) {
+  for (int i = 0; i < 1500; ++i) {
+    for (DWORD pid : SetupManagerPids()) {
+      if (pid == exceptPid) continue;
+      if (HWND box = robot::FindShownDialog(pid)) return box;
+    }
+    ::Sleep(20);
+  }
+  return nullptr;
+}
+
+void KillSetupManagers(DWORD pid) {
+  for (DWORD each : SetupManagerPids()) {
+    if (pid != 0 && each != pid) continue;
+    const CScopedHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, each));
+    ::TerminateProcess(process.Get(), 1);
+    ::WaitForSingleObject(process.Get(), 10000);
+  }
+}
+
+bool WaitForNoSetupManager() {
+  for (int i = 0; i < 1200; ++i) {
+    if (SetupManagerPids().empty()) return true;
+    ::Sleep(50);
+  }
+  return false;
+}
+
+namespace {
+
+void PressOk(HWND box) {
+  robot::PressButton(box, IDOK);
+  // The same box stays findable until the press is handled.
+  for (int i = 0; i < 100 && ::IsWindow(box) && ::IsWindowVisible(box); ++i) ::Sleep(20);
+}
+
+}  // namespace
+
+std::wstring AnswerOk(HWND box) {
+  const std::wstring text = robot::Describe(box).text;
+  PressOk(box);
+  return text;
+}
+
+CMessageBoxAnswerer::CMessageBoxAnswerer()
+    : m_thread([this] {
+        while (!m_bStop) {
+          if (HWND box = FindSetupManagerBox()) {
+            {
+              // Recorded before the press, so that the text is there once the process has ended.
+              const std::lock_guard<std::mutex> lock(m_mutex);
+              m_texts.push_back(robot::Describe(box).text);
+            }
+            PressOk(box);
+          }
+          ::Sleep(50);
+        }
+      }) {}
+
+CMessageBoxAnswerer::~CMessageBoxAnswerer() {
+  m_bStop = true;
+  m_thread.join();
+}
+
+std::vector<std::wstring> CMessageBoxAnswerer::Texts() {
+  const std::lock_guard<std::mutex> lock(m_mutex);
+  return m_texts;
+}

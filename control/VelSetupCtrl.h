@@ -13,13 +13,6 @@
 #include "VelSetup_h.h"
 #include "WinHandles.h"
 
-struct InternetHandleTraits {
-  using Type = HINTERNET;
-  static Type Invalid() { return nullptr; }
-  static void Close(Type value) { ::InternetCloseHandle(value); }
-};
-using CScopedInternet = CUniqueResource<InternetHandleTraits>;
-
 // Creates a control, aggregated when `outer` is given (then `iid` must be IID_IUnknown).
 HRESULT CreateVelSetupCtrl(IUnknown* outer, REFIID iid, void** object);
 

@@ -13,6 +13,7 @@
 #include "LogCapture.h"
 #include "PathMacros.h"
 #include "SetupLog.h"
+#include "TestRegistry.h"
 #include "Util.h"
 #include "WinHandles.h"
 
@@ -33,63 +34,6 @@ BOOL WINAPI FakeVersion(OSVERSIONINFOA* info) {
   return TRUE;
 }
 
-std::wstring Wide(const char* ascii) { return std::wstring(ascii, ascii + strlen(ascii)); }
-
-// One registry value a test changes. What was there before (the value, its absence, the key's
-// absence) is put back, byte for byte, when the test ends.
-class CTestValue {
- public:
-  CTestValue(HKEY root, const char* key, const char* name)
-      : m_root(root), m_key(Wide(key)), m_name(Wide(name)) {
-    CScopedRegKey opened;
-    m_keyExisted = ::RegOpenKeyExW(root, m_key.c_str(), 0, KEY_QUERY_VALUE, opened.Put()) == ERROR_SUCCESS;
-    DWORD size = 0;
-    if (m_keyExisted &&
-        ::RegQueryValueExW(opened.Get(), m_name.c_str(), nullptr, &m_type, nullptr, &size) == ERROR_SUCCESS) {
-      m_data.resize(size);
-      m_valueExisted = ::RegQueryValueExW(opened.Get(), m_name.c_str(), nullptr, &m_type, m_data.data(),
-                                          &size) == ERROR_SUCCESS;
-      m_data.resize(size);
-    }
-  }
-  ~CTestValue() {
-    if (!m_keyExisted) {
-      ::SHDeleteKeyW(m_root, m_key.c_str());
-    } else if (m_valueExisted) {
-      CScopedRegKey opened;
-      if (::RegOpenKeyExW(m_root, m_key.c_str(), 0, KEY_SET_VALUE, opened.Put()) == ERROR_SUCCESS) {
-        ::RegSetValueExW(opened.Get(), m_name.c_str(), 0, m_type, m_data.data(),
-                         static_cast<DWORD>(m_data.size()));
-      }
-    } else {
-      ::SHDeleteValueW(m_root, m_key.c_str(), m_name.c_str());
-    }
-  }
-  CTestValue(const CTestValue&) = delete;
-  CTestValue& operator=(const CTestValue&) = delete;
-
-  // Written through the ANSI function, as the bytes are given: no terminating zero is added.
-  void Set(DWORD type, const std::string& bytes) {
-    CScopedRegKey opened;
-    ASSERT_EQ(::RegCreateKeyExW(m_root, m_key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, opened.Put(),
-                                nullptr),
-              ERROR_SUCCESS);
-    const std::string name(m_name.begin(), m_name.end());
-    ASSERT_EQ(::RegSetValueExA(opened.Get(), name.c_str(), 0, type,
-                               reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size())),
-              ERROR_SUCCESS);
-  }
-  void Delete() { ::SHDeleteValueW(m_root, m_key.c_str(), m_name.c_str()); }
-
- private:
-  HKEY m_root;
-  std::wstring m_key;
-  std::wstring m_name;
-  bool m_keyExisted = false;
-  bool m_valueExisted = false;
-  DWORD m_type = REG_NONE;
-  std::vector<BYTE> m_data;
-};
 
 // A registry value as a row gives it: absent, or a type and its bytes.
 struct RegValue {
@@ -104,7 +48,7 @@ RegValue Dword(DWORD value) {
   return Stored(REG_DWORD, std::string(reinterpret_cast<const char*>(&value), 4));
 }
 
-void Apply(CTestValue& value, const RegValue& row) {
+void Apply(CSavedRegistryValue& value, const RegValue& row) {
   if (row.present) {
     value.Set(row.type, row.bytes);
   } else {
@@ -184,7 +128,7 @@ TEST_F(FoldersTest, EverySystemTakesItsOwnBranches) {
       {"Vista", FakeVersion<6, 0, 2>, false, true},
       {"10", FakeVersion<10, 0, 2>, false, true},
   };
-  CTestValue home(HKEY_CURRENT_USER, kHomeKey, "Home");
+  CSavedRegistryValue home(HKEY_CURRENT_USER, kHomeKey, "Home");
   home.Set(REG_SZ, std::string("D:\\Games") + '\0');
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -261,7 +205,7 @@ TEST_F(FoldersTest, TemporaryFolderOnThisSystemFollowsHome) {
   ASSERT_EQ(version.dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_NT));
   ASSERT_GE(version.dwMajorVersion, 6u);
 
-  CTestValue home(HKEY_CURRENT_USER, kHomeKey, "Home");
+  CSavedRegistryValue home(HKEY_CURRENT_USER, kHomeKey, "Home");
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     LogInit(0, 2);
@@ -296,7 +240,7 @@ TEST_F(FoldersTest, InternetExplorer7FlagReadsTheVersionVector) {
       {"binary", Stored(REG_BINARY, "7.0000"), false},
       {"beyond 260 bytes", Text("7" + std::string(300, '0')), false},
   };
-  CTestValue ie(HKEY_LOCAL_MACHINE, kVersionVectorKey, "IE");
+  CSavedRegistryValue ie(HKEY_LOCAL_MACHINE, kVersionVectorKey, "IE");
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     Apply(ie, row.ie);
@@ -325,7 +269,7 @@ TEST_F(FoldersTest, EmptyOrLongFoldersAreRefused) {
     SCOPED_TRACE(row.name);
     LogInit(0, 2);
     {
-      CTestValue value(HKEY_CURRENT_USER, kShellFoldersKey, row.value);
+      CSavedRegistryValue value(HKEY_CURRENT_USER, kShellFoldersKey, row.value);
       Apply(value, row.data);
       InitFolders();
     }
@@ -364,7 +308,7 @@ TEST_F(FoldersTest, ReadRegistryStringTakesOnlyTextThatFits) {
       {"multiple texts", Stored(REG_MULTI_SZ, std::string("a\0b\0\0", 5)), nullptr},
       {"missing value", kAbsent, nullptr},
   };
-  CTestValue value(HKEY_CURRENT_USER, kTestKey, "Value");
+  CSavedRegistryValue value(HKEY_CURRENT_USER, kTestKey, "Value");
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     Apply(value, row.stored);

@@ -109,7 +109,8 @@ CSystemSetupManager::CSystemSetupManager() : m_exe(SystemFolder() + "VelSetup.ex
 }
 
 CSystemSetupManager::~CSystemSetupManager() {
-  WaitForNoSetupManager();
+  // A run left waiting (a failed test) would hold the one-run lock for the next test.
+  if (!WaitForNoSetupManager()) KillSetupManagers();
   Remove();
   ::DeleteFileA((SystemFolder() + "VelSetup.log").c_str());
 }

@@ -13,15 +13,6 @@
 
 namespace {
 
-void RemoveTree(const std::string& path) {
-  const std::string doubleNull = path + '\0';
-  SHFILEOPSTRUCTA remove = {};
-  remove.wFunc = FO_DELETE;
-  remove.pFrom = doubleNull.c_str();
-  remove.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-  ::SHFileOperationA(&remove);
-}
-
 DWORD g_fakeMajor, g_fakePlatform;
 BOOL WINAPI FakeVersion(OSVERSIONINFOA* info) {
   info->dwMajorVersion = g_fakeMajor;

@@ -438,15 +438,6 @@ std::vector<std::string> RegistryFacts() {
   return facts;
 }
 
-void RemoveTree(const std::string& path) {
-  const std::string doubleNull = path + '\0';
-  SHFILEOPSTRUCTA remove = {};
-  remove.wFunc = FO_DELETE;
-  remove.pFrom = doubleNull.c_str();
-  remove.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-  ::SHFileOperationA(&remove);
-}
-
 void CleanUp() {
   ::SHDeleteKeyA(HKEY_CURRENT_USER, kTestKey);
   ::SHDeleteKeyA(HKEY_CLASSES_ROOT, "CLSID\\{" VELSETUP_FIXTURE_CLASS_ID "}");

@@ -15,7 +15,6 @@
 #include "NotifyWindow.h"
 #include "Portal.h"
 #include "Pump.h"
-#include "RunTestSupport.h"
 #include "Reboot.h"
 #include "SetupLog.h"
 #include "SetupProtocol.h"

@@ -23,7 +23,6 @@
 #include "NotifyWindow.h"
 #include "Portal.h"
 #include "Pump.h"
-#include "RunTestSupport.h"
 #include "SetupProtocol.h"
 #include "SetupRun.h"
 #include "TestRegistry.h"

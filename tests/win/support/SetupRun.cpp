@@ -27,6 +27,15 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes) {
   return static_cast<bool>(out);
 }
 
+void RemoveTree(const std::string& path) {
+  const std::string doubleNull = path + '\0';
+  SHFILEOPSTRUCTA remove = {};
+  remove.wFunc = FO_DELETE;
+  remove.pFrom = doubleNull.c_str();
+  remove.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+  ::SHFileOperationA(&remove);
+}
+
 std::string InstallParam(const std::string& source, const std::string& mode) {
   return "<PARAM><SOURCE>" + source + "</SOURCE><MODE>" + mode + "</MODE></PARAM>";
 }

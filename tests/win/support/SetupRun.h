@@ -45,6 +45,8 @@ std::string TestBinaryFolder();
 // Text of a file as bytes; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
+// Removes a folder and everything in it.
+void RemoveTree(const std::string& path);
 
 // The install parameter of a valid run, as a page would write it.
 std::string InstallParam(const std::string& source, const std::string& mode);

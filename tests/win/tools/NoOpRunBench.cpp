@@ -13,7 +13,6 @@
 
 #include "NotifyWindow.h"
 #include "Portal.h"
-#include "RunTestSupport.h"
 #include "SetupProtocol.h"
 #include "SetupRun.h"
 #include "TestRegistry.h"

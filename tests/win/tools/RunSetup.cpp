@@ -2,11 +2,16 @@
 // control would see: the status messages, and every message box, answered with OK (or No, so
 // that no restart is ever requested).
 //   velsetup_run.exe <VelSetup.exe> [arguments...]      ("-w <handle>" is appended)
+//   velsetup_run.exe --page <program> [arguments...]
+// With --page the command (a page's script under the Script Host) drives the control, which
+// starts VelSetup.exe itself; the runner only answers the message boxes of every VelSetup.exe.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
 #include <set>
+#include <tlhelp32.h>
+#include <vector>
 #include <string>
 
 #include "NotifyWindow.h"
@@ -44,18 +49,81 @@ void PrintNewNotifications(const CNotifyWindowStandIn& control, size_t& printed)
   }
 }
 
+// Answers the message box that `pid` shows, once.
+void AnswerMessageBox(DWORD pid, std::set<HWND>& answered) {
+  const HWND dialog = robot::FindShownDialog(pid);
+  if (dialog == nullptr || answered.count(dialog) != 0) return;
+  const robot::ShownDialog shown = robot::Describe(dialog);
+  if (shown.text.empty()) return;  // the progress window or the uninstall list, not a message box
+  answered.insert(dialog);
+  const int button = ::GetDlgItem(dialog, IDNO) != nullptr ? IDNO : IDOK;
+  Print(L"message box [" + shown.title + L"]: " + shown.text + (button == IDNO ? L" -> No" : L" -> OK"));
+  robot::PressButton(dialog, button);
+}
+
+std::vector<DWORD> SetupManagerPids() {
+  std::vector<DWORD> pids;
+  const CScopedFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
+       more = ::Process32NextW(snapshot.Get(), &entry)) {
+    if (::lstrcmpiW(entry.szExeFile, L"VelSetup.exe") == 0) pids.push_back(entry.th32ProcessID);
+  }
+  return pids;
+}
+
+// One argument as the standard command-line reader gives it back.
+std::string Quoted(const std::string& argument) {
+  std::string quoted = "\"";
+  size_t backslashes = 0;
+  for (char c : argument) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  return quoted.append(backslashes * 2, '\\') + "\"";
+}
+
+std::string CommandLine(int argc, char** argv, int first) {
+  std::string commandLine;
+  for (int i = first; i < argc; ++i) commandLine += (i > first ? " " : "") + Quoted(argv[i]);
+  return commandLine;
+}
+
+int RunPage(std::string commandLine) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+    std::fprintf(stderr, "cannot start %s (error %lu)\n", commandLine.c_str(), ::GetLastError());
+    return 1;
+  }
+  ::CloseHandle(process.hThread);
+  const CScopedHandle child(process.hProcess);
+  std::set<HWND> answered;
+  while (::WaitForSingleObject(child.Get(), 100) == WAIT_TIMEOUT) {
+    for (DWORD pid : SetupManagerPids()) AnswerMessageBox(pid, answered);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: velsetup_run <VelSetup.exe> [arguments...]\n");
+    std::fprintf(stderr, "usage: velsetup_run <VelSetup.exe> [arguments...] | --page <command line>\n");
     return 2;
   }
+  if (std::strcmp(argv[1], "--page") == 0) return argc > 2 ? RunPage(CommandLine(argc, argv, 2)) : 2;
   CNotifyWindowStandIn control;
-  // Arguments are passed on as the shell split them, each quoted again.
-  std::string commandLine = "\"" + std::string(argv[1]) + "\"";
-  for (int i = 2; i < argc; ++i) commandLine += " \"" + std::string(argv[i]) + "\"";
-  commandLine += " -w " + control.HandleArgument();
+  // Arguments are passed on as the shell split them.
+  std::string commandLine = CommandLine(argc, argv, 1) + " -w " + control.HandleArgument();
 
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
@@ -73,14 +141,7 @@ int main(int argc, char** argv) {
   std::set<HWND> answered;
   while (!WaitPumping(child.Get(), 100)) {
     PrintNewNotifications(control, printed);
-    const HWND dialog = robot::FindShownDialog(process.dwProcessId);
-    if (dialog == nullptr || answered.count(dialog) != 0) continue;
-    const robot::ShownDialog shown = robot::Describe(dialog);
-    if (shown.text.empty()) continue;  // the progress window or the uninstall list, not a message box
-    answered.insert(dialog);
-    const int button = ::GetDlgItem(dialog, IDNO) != nullptr ? IDNO : IDOK;
-    Print(L"message box [" + shown.title + L"]: " + shown.text + (button == IDNO ? L" -> No" : L" -> OK"));
-    robot::PressButton(dialog, button);
+    AnswerMessageBox(process.dwProcessId, answered);
   }
   PumpMessagesFor(100);
   PrintNewNotifications(control, printed);

@@ -10,12 +10,20 @@
 
 namespace {
 
+size_t PeakOf(HANDLE process) {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof counters;
+  return ::GetProcessMemoryInfo(process, &counters, sizeof counters) ? counters.PeakWorkingSetSize : 0;
+}
+
 struct CStatusWindow {
   int lastStatus = 0;
   double lastAt = 0;
   bool final = false;
   double finalAt = 0;
+  size_t finalPeak = 0;  // read while the process still runs: an ended one may have no figures
   const CStopwatch* clock = nullptr;
+  HANDLE process = nullptr;
 };
 
 LRESULT CALLBACK StatusProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -28,16 +36,11 @@ LRESULT CALLBACK StatusProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     if (final && !state->final) {
       state->final = true;
       state->finalAt = state->clock->Milliseconds();
+      state->finalPeak = PeakOf(state->process);
     }
     return 0;
   }
   return ::DefWindowProcA(window, message, wParam, lParam);
-}
-
-size_t PeakOf(HANDLE process) {
-  PROCESS_MEMORY_COUNTERS counters = {};
-  counters.cb = sizeof counters;
-  return ::GetProcessMemoryInfo(process, &counters, sizeof counters) ? counters.PeakWorkingSetSize : 0;
 }
 
 bool Start(const std::string& exe, const std::string& commandLine, CScopedHandle& process) {
@@ -75,6 +78,7 @@ CRunFigures TimeSetupRun(const std::string& exe, const std::string& param, unsig
   state.clock = &clock;
   CScopedHandle process;
   if (Start(exe, commandLine, process)) {
+    state.process = process.Get();
     // The status messages are posted: they arrive while this thread pumps.
     const HANDLE handles[] = {process.Get()};
     for (;;) {
@@ -91,7 +95,8 @@ CRunFigures TimeSetupRun(const std::string& exe, const std::string& param, unsig
         break;
       }
     }
-    figures.peakWorkingSet = PeakOf(process.Get());
+    const size_t peak = PeakOf(process.Get());
+    figures.peakWorkingSet = peak > state.finalPeak ? peak : state.finalPeak;
   }
   MSG message;
   while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);

@@ -244,7 +244,7 @@ def utc_offset():
     return offset[:3] + ":" + offset[3:]
 
 
-def measure_noop_run(session, sizes, table):
+def measure_noop_run(session, sizes, table, setup_program):
     items, files = sizes["items"], sizes["files"]
     folder = os.path.join(WORK, "data", "noop-%d-%d" % (items, files))
     if not os.path.isdir(folder):
@@ -272,7 +272,7 @@ def measure_noop_run(session, sizes, table):
     setup_folder = os.path.join(WORK, "setup")
     clear(setup_folder)
     setup = os.path.join(setup_folder, "VelSetup.exe")
-    shutil.copyfile(os.path.join(WIN64, "bin", "VelSetup.exe"), setup)
+    shutil.copyfile(setup_program, setup)
     param = "<PARAM><SOURCE>%s%s.xml</SOURCE><MODE>bench</MODE><SHOWDLG>0</SHOWDLG></PARAM>" % (URL_BASE, label)
     what = "no-op run, %s files in %d items" % (format(items * files, ","), items)
     # The first run installs whatever a previous bench did not leave current.
@@ -305,6 +305,8 @@ def binary_sizes():
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--smoke", action="store_true", help="small sizes, one repeat")
+    parser.add_argument("--setup", default=os.path.join(WIN64, "bin", "VelSetup.exe"),
+                        help="the VelSetup.exe of the no-op run (default: this build's)")
     args = parser.parse_args()
     mode = "smoke" if args.smoke else "full"
     sizes = SIZES[mode]
@@ -314,7 +316,7 @@ def main():
     try:
         measure_download(session, sizes, table)
         measure_extraction(session, sizes, table)
-        measure_noop_run(session, sizes, table)
+        measure_noop_run(session, sizes, table, os.path.realpath(args.setup))
     finally:
         session.stop()
     print("VelSetup bench (%s): medians of %d repeats, one run on one machine" % (mode, sizes["repeats"]))

@@ -7,6 +7,9 @@ endif()
 
 add_library(pugixml STATIC "${PUGIXML_DIR}/src/pugixml.cpp")
 target_include_directories(pugixml SYSTEM PUBLIC "${PUGIXML_DIR}/src")
+# Only the DOM is used: without the stream interfaces and XPath the programs carry none of the
+# C++ library's stream and locale machinery.
+target_compile_definitions(pugixml PUBLIC PUGIXML_NO_STL PUGIXML_NO_XPATH PUGIXML_NO_EXCEPTIONS)
 set_target_properties(pugixml PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
 # minizip's reader and writer, from the zlib source; zlib itself from the system (mingw: the

@@ -6,8 +6,7 @@
 #include <windows.h>
 #include <wininet.h>
 
-// The first two path segments of every download URL.
-constexpr char kTrustedPathPrefix[] = "orbina/velsetup/";
+#include "UrlCheck.h"
 
 // True when `url` is a plain HTTP URL whose host ends in `hostSuffix` and whose path starts with
 // `pathPrefix` after escapes are decoded (see CheckDownloadUrlParts for what else is refused).

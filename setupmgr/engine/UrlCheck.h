@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <string_view>
 
+// The first two path segments of every download URL.
+constexpr char kTrustedPathPrefix[] = "orbina/velsetup/";
+
 constexpr size_t kUrlHostLimit = 255;   // characters of the host buffer, without the zero
 constexpr size_t kUrlPathLimit = 1023;  // characters of the path buffer, without the zero
 

@@ -1,0 +1,11 @@
+// A file of the portal downloaded into a local file, by the setup manager's download or by the
+// plainest loop over the same HTTP layer.
+#pragma once
+
+// The setup manager's DownloadFile, as the download pass calls it: the fresh-copy flag, a
+// progress window pumped by another thread, no cancel. True when the file is complete.
+bool ProductDownload(const char* url, const char* path);
+
+// Open, read 4096 bytes at a time, write: the same block size, file flags and cache flags, and
+// nothing else.
+bool BareDownload(const char* url, const char* path);

@@ -1,0 +1,10 @@
+// Every entry of a ZIP archive written below a folder, by the setup manager's extraction or by
+// the plainest loop over the same minizip reader.
+#pragma once
+
+// ExtractZipFile as the download pass calls it, reporting to a progress window pumped by
+// another thread. True when every entry was written.
+bool ProductExtract(const char* archive, const char* folder);
+
+// Each entry in order: its folders created, its data copied in 65536-byte blocks.
+bool BareExtract(const char* archive, const char* folder);

@@ -1,0 +1,333 @@
+#!/usr/bin/env python3
+"""Measures the setup manager under Wine beside plain equivalents and prints a table of medians.
+
+Run through scripts/bench, which builds what is needed first. Everything runs in one Wine
+session of its own (prefix build/win64/bench/wineprefix, portal server on 127.0.0.1) so that the
+figures of one table come from one machine at one time. These are figures, not tests: the only
+failure is a measurement that could not be made at all.
+"""
+import argparse
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+import zipfile
+
+ROOT = os.path.realpath(os.path.join(os.path.dirname(__file__), "..", ".."))
+BUILD = os.environ.get("VELSETUP_BUILD", os.path.join(ROOT, "build"))
+WIN64 = os.path.join(BUILD, "win64")
+BENCH = os.path.join(WIN64, "bench")
+WORK = os.path.join(BENCH, "work")
+MIB = 1024 * 1024
+URL_BASE = "http://update.orbina.com/orbina/velsetup/bench/"
+
+SIZES = {
+    "full": dict(download=256 * MIB, archive=160 * MIB, entries=2000, items=100, files=10, repeats=5, stall=180),
+    "smoke": dict(download=4 * MIB, archive=2 * MIB, entries=40, items=2, files=5, repeats=1, stall=20),
+}
+
+
+class Session:
+    """The bench's Wine session; started here unless one of the bench tree is running."""
+
+    def __init__(self):
+        self.env = dict(os.environ, VELSETUP_WIN_BUILD=BENCH)
+        self.env_file = os.path.join(BENCH, "harness", "session.env")
+        self.started = False
+        if not self.values().get("VELSETUP_WINESERVER_PID") or not self.alive():
+            subprocess.run([os.path.join(ROOT, "scripts", "wine-session"), "start"], env=self.env, check=True,
+                           stdout=subprocess.DEVNULL)
+            self.started = True
+        values = self.values()
+        self.port = int(values["VELSETUP_PORTAL_PORT"])
+        self.portal = values["VELSETUP_PORTAL_ROOT"]
+
+    def values(self):
+        values = {}
+        if os.path.exists(self.env_file):
+            for line in open(self.env_file, encoding="utf-8"):
+                if line.startswith("export ") and "=" in line:
+                    name, _, value = line[len("export "):].strip().partition("=")
+                    values[name] = value.strip("'\"")
+        return values
+
+    def alive(self):
+        try:
+            os.kill(int(self.values()["VELSETUP_WINESERVER_PID"]), 0)
+            return True
+        except (OSError, ValueError, KeyError):
+            return False
+
+    def stop(self):
+        if self.started:
+            subprocess.run([os.path.join(ROOT, "scripts", "wine-session"), "stop"], env=self.env,
+                           stdout=subprocess.DEVNULL)
+
+    def publish(self, source, relative):
+        """Serves `source` at URL_BASE + relative, linked rather than copied."""
+        target = os.path.join(self.portal, "orbina", "velsetup", "bench", relative)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        if os.path.exists(target):
+            os.remove(target)
+        try:
+            os.link(source, target)
+        except OSError:
+            shutil.copyfile(source, target)
+
+    def bench(self, *args):
+        """One velsetup_bench call: its figures as a dict of numbers."""
+        program = os.path.join(WIN64, "bin", "velsetup_bench.exe")
+        # Wine's background processes can hold a pipe open: the output goes to a file.
+        with tempfile.TemporaryFile() as out:
+            subprocess.run([os.path.join(ROOT, "scripts", "wine"), program, *args], env=self.env, stdout=out,
+                           stderr=subprocess.DEVNULL)
+            out.seek(0)
+            text = out.read().decode("utf-8", "replace")
+        figures = {}
+        for word in text.split():
+            name, _, value = word.partition("=")
+            try:
+                figures[name] = float(value)
+            except ValueError:
+                pass
+        return figures if "ms" in figures else {"ms": 0.0, "ok": 0.0, "peak": 0.0, "status": 0.0}
+
+
+def generated(path, make):
+    """Makes `path` once; later runs reuse it."""
+    if not os.path.exists(path):
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        partial = path + ".partial"
+        make(partial)
+        os.replace(partial, path)
+    return path
+
+
+def random_file(size):
+    def make(path):
+        rng = random.Random(size)
+        with open(path, "wb") as f:
+            left = size
+            while left:
+                block = min(left, 4 * MIB)
+                f.write(rng.randbytes(block))
+                left -= block
+    return make
+
+
+def archive(total, entries):
+    """Entries in 20 folders, each half random and half text, so that deflate halves it."""
+    def make(path):
+        rng = random.Random(entries)
+        each = total // entries
+        text = b"VelSetup installs the client-side components of the portal. " * (each // 120 + 1)
+        with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED, compresslevel=6) as z:
+            for i in range(entries):
+                data = rng.randbytes(each // 2) + text[: each - each // 2]
+                z.writestr("dir%02d/file%04d.bin" % (i % 20, i), data)
+    return make
+
+
+def median(values):
+    return statistics.median(values) if values else 0.0
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def clear(path):
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path)
+
+
+def timed(command):
+    start = time.perf_counter()
+    ok = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
+    return (time.perf_counter() - start) * 1000.0, ok
+
+
+class Table:
+    def __init__(self):
+        self.rows = []
+        self.failed = []
+
+    def add(self, what, how, ms=None, size=None, peak=None, note=""):
+        rate = "%7.1f MiB/s" % (size / MIB / (ms / 1000.0)) if size and ms else ""
+        self.rows.append((what, how, "%9.1f ms" % ms if ms is not None else "", rate,
+                          "%6.1f MiB" % (peak / MIB) if peak else "", note))
+
+    def print(self):
+        widths = [max(len(row[i]) for row in self.rows) for i in range(6)]
+        header = ("measurement", "how", "median", "throughput", "peak WS", "")
+        widths = [max(w, len(h)) for w, h in zip(widths, header)]
+        for row in [header] + self.rows:
+            print("  ".join(cell.ljust(width) for cell, width in zip(row, widths)).rstrip())
+
+
+def measure_download(session, sizes, table):
+    big = generated(os.path.join(WORK, "data", "download-%d.bin" % sizes["download"]), random_file(sizes["download"]))
+    session.publish(big, "big.bin")
+    url = URL_BASE + "big.bin"
+    runs = {"product": [], "bare": [], "curl": []}
+    peaks = {"product": [], "bare": []}
+    for _ in range(sizes["repeats"]):
+        for kind in ("product", "bare"):
+            target = os.path.join(WORK, "download-%s.bin" % kind)
+            figures = session.bench("download", kind, url, windows_path(target))
+            ok = figures["ok"] == 1 and os.path.getsize(target) == sizes["download"]
+            if not ok:
+                table.failed.append("download (%s)" % kind)
+            runs[kind].append(figures["ms"])
+            peaks[kind].append(figures["peak"])
+            os.remove(target)
+        target = os.path.join(WORK, "download-curl.bin")
+        ms, ok = timed(["curl", "-s", "-f", "-x", "http://127.0.0.1:%d" % session.port, "-o", target, url])
+        if not ok or os.path.getsize(target) != sizes["download"]:
+            table.failed.append("download (curl)")
+        runs["curl"].append(ms)
+        os.remove(target)
+    what = "download %d MiB" % (sizes["download"] // MIB)
+    product = median(runs["product"])
+    table.add(what, "DownloadFile (Wine)", product, sizes["download"], median(peaks["product"]))
+    table.add("", "bare WinINet loop, 4 KiB (Wine)", median(runs["bare"]), sizes["download"], median(peaks["bare"]),
+              ratio(product, median(runs["bare"])))
+    table.add("", "curl through the portal (native)", median(runs["curl"]), sizes["download"], None,
+              ratio(product, median(runs["curl"])))
+
+
+def measure_extraction(session, sizes, table):
+    zip_path = generated(os.path.join(WORK, "data", "archive-%d-%d.zip" % (sizes["archive"], sizes["entries"])),
+                         archive(sizes["archive"], sizes["entries"]))
+    runs = {"product": [], "bare": [], "unzip": []}
+    peaks = {"product": [], "bare": []}
+    for _ in range(sizes["repeats"]):
+        for kind in ("product", "bare"):
+            folder = os.path.join(WORK, "extract-%s" % kind)
+            clear(folder)
+            figures = session.bench("extract", kind, windows_path(zip_path), windows_path(folder))
+            if figures["ok"] != 1 or count_files(folder) != sizes["entries"]:
+                table.failed.append("extraction (%s)" % kind)
+            runs[kind].append(figures["ms"])
+            peaks[kind].append(figures["peak"])
+        folder = os.path.join(WORK, "extract-unzip")
+        clear(folder)
+        ms, ok = timed(["unzip", "-q", "-o", zip_path, "-d", folder])
+        if not ok or count_files(folder) != sizes["entries"]:
+            table.failed.append("extraction (unzip)")
+        runs["unzip"].append(ms)
+    for kind in ("product", "bare", "unzip"):
+        shutil.rmtree(os.path.join(WORK, "extract-%s" % kind), ignore_errors=True)
+    what = "extraction %d MiB, %s files" % (sizes["archive"] // MIB, format(sizes["entries"], ","))
+    product = median(runs["product"])
+    table.add(what, "ExtractZipFile (Wine)", product, sizes["archive"], median(peaks["product"]))
+    table.add("", "bare minizip loop (Wine)", median(runs["bare"]), sizes["archive"], median(peaks["bare"]),
+              ratio(product, median(runs["bare"])))
+    table.add("", "unzip (native)", median(runs["unzip"]), sizes["archive"], None,
+              ratio(product, median(runs["unzip"])))
+
+
+def count_files(folder):
+    return sum(len(files) for _, _, files in os.walk(folder))
+
+
+def ratio(product, other):
+    return "product %.2fx" % (product / other) if product and other else ""
+
+
+def utc_offset():
+    offset = time.strftime("%z")
+    return offset[:3] + ":" + offset[3:]
+
+
+def measure_noop_run(session, sizes, table, setup_program):
+    items, files = sizes["items"], sizes["files"]
+    folder = os.path.join(WORK, "data", "noop-%d-%d" % (items, files))
+    if not os.path.isdir(folder):
+        os.makedirs(folder)
+        for i in range(items):
+            for j in range(files):
+                path = os.path.join(folder, "i%03d-f%02d.txt" % (i, j))
+                with open(path, "wb") as f:
+                    f.write(("item %d file %d\n" % (i, j)).encode() * 64)
+                os.utime(path, (1184721630, 1184721630))
+    label = "noop-%d-%d" % (items, files)
+    command = [os.path.join(BUILD, "native", "bin", "velsetup-manifest"), "build", "--base-url", URL_BASE + label,
+               "--tz", utc_offset(), "--out", os.path.join(WORK, label + ".xml"), folder]
+    for i in range(items):
+        names = ",".join("i%03d-f%02d.txt" % (i, j) for j in range(files))
+        command += ["--item", "bench-%s-%03d" % (label, i), "--mode", "bench", "--dest",
+                    "[PROGRAMS]\\VelSetupBench\\%s\\%03d" % (label, i), "--files", names]
+    if subprocess.run(command, stdout=subprocess.DEVNULL).returncode != 0:
+        table.failed.append("no-op manifest")
+        return
+    for name in sorted(os.listdir(folder)):
+        session.publish(os.path.join(folder, name), "%s/%s" % (label, name))
+    session.publish(os.path.join(WORK, label + ".xml"), label + ".xml")
+
+    setup_folder = os.path.join(WORK, "setup")
+    clear(setup_folder)
+    setup = os.path.join(setup_folder, "VelSetup.exe")
+    shutil.copyfile(setup_program, setup)
+    param = "<PARAM><SOURCE>%s%s.xml</SOURCE><MODE>bench</MODE><SHOWDLG>0</SHOWDLG></PARAM>" % (URL_BASE, label)
+    what = "no-op run, %s files in %d items" % (format(items * files, ","), items)
+    # The first run installs whatever a previous bench did not leave current.
+    stall = str(sizes["stall"] * 1000)
+    first = session.bench("run", windows_path(setup), param, stall)
+    starts = [session.bench("start", windows_path(os.path.join(WIN64, "bin", "velsetup_bench.exe")))["ms"]
+              for _ in range(sizes["repeats"])]
+    if first["status"] != 100:
+        table.add(what, "VelSetup.exe start to status 100", None,
+                  note="n/a (update run incomplete: last status %d)" % first["status"])
+    else:
+        runs = [session.bench("run", windows_path(setup), param, stall) for _ in range(sizes["repeats"])]
+        if any(run["status"] != 100 for run in runs):
+            table.failed.append("no-op run")
+        table.add(what, "VelSetup.exe start to status 100", median([r["ms"] for r in runs]), None,
+                  median([r["peak"] for r in runs]))
+    table.add("", "bare Wine process start to its end", median(starts), None, None)
+
+
+def binary_sizes():
+    lines = []
+    for label, path in (("VelSetup.exe x64", "win64/bin/VelSetup.exe"), ("VelSetup.exe x86", "win32/bin/VelSetup.exe"),
+                        ("VelSetup.dll x64", "win64/bin/VelSetup.dll"), ("VelSetup.dll x86", "win32/bin/VelSetup.dll")):
+        full = os.path.join(BUILD, path)
+        size = "%s bytes" % format(os.path.getsize(full), ",") if os.path.exists(full) else "not built"
+        lines.append("  %-17s %s" % (label, size))
+    return lines
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--smoke", action="store_true", help="small sizes, one repeat")
+    parser.add_argument("--setup", default=os.path.join(WIN64, "bin", "VelSetup.exe"),
+                        help="the VelSetup.exe of the no-op run (default: this build's)")
+    args = parser.parse_args()
+    mode = "smoke" if args.smoke else "full"
+    sizes = SIZES[mode]
+    os.makedirs(WORK, exist_ok=True)
+    table = Table()
+    session = Session()
+    try:
+        measure_download(session, sizes, table)
+        measure_extraction(session, sizes, table)
+        measure_noop_run(session, sizes, table, os.path.realpath(args.setup))
+    finally:
+        session.stop()
+    print("VelSetup bench (%s): medians of %d repeats, one run on one machine" % (mode, sizes["repeats"]))
+    table.print()
+    print("binaries as shipped (Release, stripped):")
+    print("\n".join(binary_sizes()))
+    if table.failed:
+        print("failed: " + ", ".join(table.failed), file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

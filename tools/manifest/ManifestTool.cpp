@@ -1,0 +1,187 @@
+#include "ManifestTool.h"
+
+#include "BuildConfig.h"
+#include "LocalFiles.h"
+#include "ManifestBuild.h"
+#include "ManifestLint.h"
+#include "ManifestUrl.h"
+#include "ToolServices.h"
+#include "UrlCheck.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage:\n"
+    "  velsetup-manifest build --base-url URL --tz ZONE [--out FILE] [--dest FOLDER]\n"
+    "                          [--zip NAME]... [--register NAME]... FOLDER\n"
+    "                          --item NAME [--mode MODE]... [--dest FOLDER] [--self-uninstaller]\n"
+    "                                      [--files NAME[,NAME...]]  (one or more items)\n"
+    "  velsetup-manifest lint [--files DIR --base-url URL] [--host-suffix SUFFIX] MANIFEST\n"
+    "ZONE is +HH:MM or -HH:MM (FILETIME is written as local time of that zone) or Z.\n"
+    "Findings are printed as MANIFEST:LINE: CODE: MESSAGE.\n"
+    "Exit codes: 0 nothing found, 1 findings, 2 usage, input or output error.\n";
+
+struct CArgs {
+  const std::vector<std::string>& list;
+  size_t next = 1;
+  bool More() const { return next < list.size(); }
+  const std::string& Peek() const { return list[next]; }
+  bool Value(std::string& value) {
+    if (next + 1 >= list.size()) return false;
+    value = list[next + 1];
+    next += 2;
+    return true;
+  }
+};
+
+int Fail(std::string& err, const std::string& message) {
+  err += "velsetup-manifest: error: " + message + "\n";
+  return kExitError;
+}
+
+std::vector<std::string> SplitNames(const std::string& text) {
+  std::vector<std::string> names;
+  size_t begin = 0;
+  for (;;) {
+    const size_t comma = text.find(',', begin);
+    const std::string name =
+        text.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
+    if (!name.empty()) names.push_back(name);
+    if (comma == std::string::npos) return names;
+    begin = comma + 1;
+  }
+}
+
+void PrintFindings(const std::vector<CLintFinding>& findings, const std::string& name, std::string& to) {
+  for (const CLintFinding& finding : findings) {
+    to += name + ":" + std::to_string(finding.line) + ": " + finding.code + ": " + finding.message + "\n";
+  }
+}
+
+std::string WithSlash(const std::string& url) { return url.empty() || url.back() == '/' ? url : url + "/"; }
+
+int Lint(const std::vector<std::string>& args, std::string& out, std::string& err) {
+  CLintOptions options;
+  options.hostSuffix = VELSETUP_TRUSTED_HOST_SUFFIX;
+  std::string manifest;
+  CArgs parser{args};
+  while (parser.More()) {
+    const std::string option = parser.Peek();
+    if (option == "--files" || option == "--base-url" || option == "--host-suffix") {
+      std::string value;
+      if (!parser.Value(value)) return Fail(err, option + " needs a value");
+      if (option == "--files") options.filesFolder = value;
+      if (option == "--base-url") options.baseUrl = WithSlash(value);
+      if (option == "--host-suffix") options.hostSuffix = value;
+    } else if (option.compare(0, 2, "--") == 0 || !manifest.empty()) {
+      return Fail(err, "unexpected argument " + option + "\n" + kUsage);
+    } else {
+      manifest = option;
+      ++parser.next;
+    }
+  }
+  if (manifest.empty()) return Fail(err, std::string("no manifest given\n") + kUsage);
+  if (options.filesFolder.empty() != options.baseUrl.empty()) {
+    return Fail(err, "--files and --base-url go together");
+  }
+  std::string bytes;
+  if (!ReadLocalFile(manifest, bytes)) return Fail(err, "cannot read " + manifest);
+  const std::vector<CLintFinding> findings = LintManifest(bytes, options);
+  PrintFindings(findings, manifest, out);
+  return findings.empty() ? kExitClean : kExitFindings;
+}
+
+int Build(const std::vector<std::string>& args, std::string& out, std::string& err) {
+  CBuildSpec spec;
+  std::string outPath;
+  std::string defaultDest;
+  std::string zone;
+  CArgs parser{args};
+  while (parser.More()) {
+    const std::string option = parser.Peek();
+    std::string value;
+    if (option == "--self-uninstaller") {
+      if (spec.items.empty()) return Fail(err, "--self-uninstaller belongs to an --item");
+      spec.items.back().selfUninstaller = true;
+      ++parser.next;
+      continue;
+    }
+    if (option.compare(0, 2, "--") != 0) {
+      if (!spec.folder.empty()) return Fail(err, "unexpected argument " + option + "\n" + kUsage);
+      spec.folder = option;
+      ++parser.next;
+      continue;
+    }
+    if (!parser.Value(value)) return Fail(err, option + " needs a value\n" + kUsage);
+    if (option == "--base-url") {
+      spec.baseUrl = WithSlash(value);
+    } else if (option == "--tz") {
+      zone = value;
+      if (!ParseTimeZone(value, spec.biasMinutes))
+        return Fail(err, "--tz " + value + " is not +HH:MM, -HH:MM or Z");
+    } else if (option == "--out") {
+      outPath = value;
+    } else if (option == "--item") {
+      spec.items.push_back({});
+      spec.items.back().name = value;
+    } else if (option == "--dest") {
+      (spec.items.empty() ? defaultDest : spec.items.back().dest) = value;
+    } else if (option == "--mode" || option == "--files") {
+      if (spec.items.empty()) return Fail(err, option + " belongs to an --item");
+      std::vector<std::string>& list = option == "--mode" ? spec.items.back().modes : spec.items.back().files;
+      for (const std::string& name : SplitNames(value)) list.push_back(name);
+    } else if (option == "--zip") {
+      spec.zipped.insert(value);
+    } else if (option == "--register") {
+      spec.registered.insert(value);
+    } else {
+      return Fail(err, "unknown option " + option + "\n" + kUsage);
+    }
+  }
+  if (spec.folder.empty() || spec.baseUrl.empty() || zone.empty() || spec.items.empty()) {
+    return Fail(err,
+                std::string("build needs a FOLDER, --base-url, --tz and at least one --item\n") + kUsage);
+  }
+  for (CItemSpec& item : spec.items) {
+    if (item.dest.empty()) item.dest = defaultDest;
+    if (item.dest.empty()) return Fail(err, "item " + item.name + " has no --dest");
+    if (item.modes.empty())
+      return Fail(err, "item " + item.name + " has no --mode: it would never be selected");
+  }
+  TakeFailureLines();
+  if (!IsTrustedDownloadUrl(spec.baseUrl + "x", VELSETUP_TRUSTED_HOST_SUFFIX)) {
+    return Fail(err, "--base-url " + spec.baseUrl + " lies outside the trusted location *" +
+                         VELSETUP_TRUSTED_HOST_SUFFIX + "/" + kTrustedPathPrefix);
+  }
+
+  std::string xml;
+  std::string error;
+  if (!BuildManifest(spec, xml, error)) return Fail(err, error);
+  if (outPath.empty()) {
+    out += xml;
+  } else if (!WriteLocalFile(outPath, xml)) {
+    return Fail(err, "cannot write " + outPath);
+  }
+
+  // What was written is read back as the setup manager reads it.
+  CLintOptions options;
+  options.hostSuffix = VELSETUP_TRUSTED_HOST_SUFFIX;
+  options.baseUrl = spec.baseUrl;
+  options.filesFolder = spec.folder;
+  const std::vector<CLintFinding> findings = LintManifest(xml, options);
+  PrintFindings(findings, outPath.empty() ? "<stdout>" : outPath, err);
+  return findings.empty() ? kExitClean : kExitFindings;
+}
+
+}  // namespace
+
+int RunManifestTool(const std::vector<std::string>& args, std::string& out, std::string& err) {
+  SetTypicalMacroFolders();
+  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+    (args.empty() ? err : out) += kUsage;
+    return args.empty() ? kExitError : kExitClean;
+  }
+  if (args[0] == "lint") return Lint(args, out, err);
+  if (args[0] == "build") return Build(args, out, err);
+  return Fail(err, "unknown command " + args[0] + "\n" + kUsage);
+}

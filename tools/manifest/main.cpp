@@ -1,0 +1,17 @@
+// velsetup-manifest: writes manifests from a folder of release files and checks manifests the
+// way the setup manager reads them (ManifestTool.h).
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "ManifestTool.h"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  std::string out;
+  std::string err;
+  const int code = RunManifestTool(args, out, err);
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  std::fwrite(err.data(), 1, err.size(), stderr);
+  return code;
+}

@@ -22,8 +22,10 @@
 #include "EngineTestSupport.h"
 #include "NotifyWindow.h"
 #include "Portal.h"
+#include "ProgressFace.h"
 #include "Pump.h"
 #include "SetupProtocol.h"
+#include "Screenshot.h"
 #include "SetupRun.h"
 #include "TestRegistry.h"
 #include "UiRobot.h"
@@ -49,6 +51,7 @@ enum class Act {
   kCloseFrame,  // asks the program's main window to close, as its task-bar entry would
   kEndHolder,   // ends the helper program that holds a file, so that it is gone before the answer
   kLockCopy,    // has a second helper keep the temporary copy `file` open, so that it cannot be moved
+  kScreenshot,  // captures the progress window and checks its size, shape and face with `status`
 };
 
 struct Step {
@@ -58,9 +61,11 @@ struct Step {
   std::string file;
   int count = 0;
   Act act = Act::kNone;
-  int press = 0;          // the box's answer
-  int visible = -1;       // the download dialog's visibility then; -1: not looked at
-  bool barAtEnd = false;  // its progress bar then at the end of a range above 65,535
+  int press = 0;                    // the box's answer
+  int visible = -1;                 // the download dialog's visibility then; -1: not looked at
+  bool barAtEnd = false;            // its progress bar then at the end of a range above 65,535
+  const wchar_t* status = nullptr;  // kScreenshot: the status line then
+  std::string artifact;             // kScreenshot: the file the screenshot is kept in
 };
 Step Box(UINT id, int press, int visible = -1, Act act = Act::kNone) {
   Step step;
@@ -82,6 +87,12 @@ Step Extracted(const std::string& file, Act act) {
   step.file = file;
   step.act = act;
   return step;
+}
+Step Shot(Step moment, const wchar_t* status, const std::string& artifact) {
+  moment.act = Act::kScreenshot;
+  moment.status = status;
+  moment.artifact = artifact;
+  return moment;
 }
 
 struct Run {
@@ -178,7 +189,8 @@ std::vector<Scenario> Scenarios() {
   const std::string v2 = ReadFileBytes(FixturePath("version_40000_1_65535_7.dll"));
   const std::string a1 = Pattern(1000), a2 = Pattern(3000, 'A');
   const std::string serverZip = ZipBytes({{"server.dll", server}});
-  const std::string shared = server + std::string(1000, '\0');  // the server with an overlay
+  // The server with an overlay, so that the bytes of a run pass 65,535.
+  const std::string shared = server + std::string(70000, '\0');
   const size_t total = a1.size() + a2.size() + serverZip.size();
   const std::string slow = Pattern(400000);
   std::vector<std::pair<std::string, std::string>> entries;
@@ -306,6 +318,18 @@ std::vector<Scenario> Scenarios() {
      {{{Extracted("e10002.txt", Act::kCancel)}, statuses({"30:100", "101", "closed"}),
        {"[ExtractZipFile] Entry *", "[DownloadInstallFiles] Zip Extract Failed (%TEMP%\\many.zip)"}}},
      false, true, 1, {"Dest/", "VelTemp/e*"}, {}},
+    // What a person sees of the window while a file arrives slowly and while an archive is unpacked.
+    {"ProgressWindowWhileDownloadingAndExtracting", List(Item("W", File("slow.dll") + FileFrom("many.dll", "many.zip"))),
+     {{"slow.dll", slow}, {"many.zip", manyZip}}, trickle, "", {}, {}, "",
+     {{{Shot(Requested("slow.dll", 2, Act::kNone), L"파일 다운로드 중", "downloading"),
+        Shot(Extracted("e10002.txt", Act::kNone), L"압축파일을 푸는 중", "extracting")},
+       statuses({Percent(slow.size(), slow.size() + manyZip.size()), "30:100", "40", "100", "closed"}),
+       {"CDlgDownload::InstallDownloadedFiles",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\slow.dll ->%DEST%\\slow.dll)",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\many.dll ->%DEST%\\many.dll)",
+        "CDlgDownload::OnSetupComplete"}}},
+     false, true, 1, {"Dest/slow.dll:slow.dll", "Dest/many.dll", "VelTemp/e*"},
+     {"uninstall:W\\slow=%DEST%\\slow.dll", "uninstall:W\\many=%DEST%\\many.dll"}},
     {"CloseRequestDuringDownloadCancels", slowItem, {{"slow.dll", slow}}, trickle, "", {}, {}, "",
      {{{Requested("slow.dll", 2, Act::kCloseFrame)}, statuses({"30:*", "101", "closed"}), cancelled}}, false, true,
      1, {"Dest/", "VelTemp/"}, {}},
@@ -766,6 +790,45 @@ struct CRunState {
   std::vector<std::string> problems;
 };
 
+// The progress window of the running program as a person sees it: its size, its shape, and its
+// face with the status line `step.status`, compared with the program's own bitmap.
+void CheckProgressWindow(CRunState& state, HWND dialog, const Step& step) {
+  RECT window = {};
+  if (dialog == nullptr || !::IsWindowVisible(dialog) || !::GetWindowRect(dialog, &window)) {
+    state.problems.push_back(step.artifact + ": no progress window shown");
+    return;
+  }
+  if (window.right - window.left != face::kWidth || window.bottom - window.top != face::kWindowHeight) {
+    state.problems.push_back(step.artifact + ": the window is " + std::to_string(window.right - window.left) +
+                             " x " + std::to_string(window.bottom - window.top));
+  }
+  CScopedGdiObject regionOwner(::CreateRectRgn(0, 0, 0, 0));
+  const auto region = static_cast<HRGN>(regionOwner.Get());
+  if (::GetWindowRgn(dialog, region) != COMPLEXREGION || ::PtInRegion(region, 0, 0) ||
+      !::PtInRegion(region, face::kWidth / 2, face::kHeight / 2)) {
+    state.problems.push_back(step.artifact + ": the window is not shaped");
+  }
+  const CScopedModule program(
+      ::LoadLibraryExA((state.run.Folder() + "\\VelSetup.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  const CImage expected = face::Expected(program.Get(), step.status);
+  // The window paints a moment after its status changed.
+  CImage shot;
+  std::vector<std::string> mismatches;
+  for (int attempt = 0; attempt < 40; ++attempt) {
+    shot = GrabWindow(dialog);
+    mismatches = face::Mismatches(dialog, region, shot, expected);
+    if (mismatches.empty()) break;
+    ::Sleep(25);
+  }
+  SaveBmp(shot, ArtifactPath("run\\" + step.artifact + ".bmp"));
+  if (!mismatches.empty()) {
+    state.problems.push_back(step.artifact + ": " + std::to_string(mismatches.size()) +
+                             " pixels differ, first " + mismatches.front());
+  }
+  if (face::StatusLine(shot, face::Expected(program.Get(), L"")).pixels <= 40)
+    state.problems.push_back(step.artifact + ": the status line is empty");
+}
+
 bool StepReached(const Step& step, size_t requestLogStart) {
   if (step.count > 0) {
     const std::string log = portal::RequestLog().substr(requestLogStart);
@@ -797,6 +860,9 @@ void Perform(CRunState& state, const Step& step, const ProcessWindows& windows, 
       break;
     case Act::kLockCopy:
       EXPECT_TRUE(StartLocker(locker, g_root + "\\VelTemp\\" + step.file));
+      break;
+    case Act::kScreenshot:
+      CheckProgressWindow(state, windows.dialog, step);
       break;
   }
 }

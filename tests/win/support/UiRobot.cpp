@@ -3,7 +3,6 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <vector>
 
 #include "Pump.h"
@@ -216,46 +215,6 @@ void ClickListCell(HWND list, int row, int column) {
   // Posted, as the input arrives, so the robot never waits on the process under test.
   ::PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, point);
   ::PostMessageW(list, WM_LBUTTONUP, 0, point);
-}
-
-bool SaveWindowImage(HWND hwnd, const std::string& path) {
-  RECT rect;
-  if (!::GetWindowRect(hwnd, &rect)) return false;
-  const int width = rect.right - rect.left;
-  const int height = rect.bottom - rect.top;
-  if (width <= 0 || height <= 0) return false;
-  const HDC screen = ::GetDC(nullptr);
-  const HDC memory = ::CreateCompatibleDC(screen);
-  const CScopedGdiObject bitmap(::CreateCompatibleBitmap(screen, width, height));
-  const HGDIOBJ previous = ::SelectObject(memory, bitmap.Get());
-  const bool copied = ::BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY) != FALSE;
-  ::SelectObject(memory, previous);
-
-  BITMAPINFOHEADER header = {};
-  header.biSize = sizeof header;
-  header.biWidth = width;
-  header.biHeight = height;
-  header.biPlanes = 1;
-  header.biBitCount = 24;
-  header.biCompression = BI_RGB;
-  const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-  std::vector<char> pixels(static_cast<size_t>(stride) * height);
-  const bool read =
-      copied && ::GetDIBits(memory, static_cast<HBITMAP>(bitmap.Get()), 0, height, pixels.data(),
-                            reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS) == height;
-  ::DeleteDC(memory);
-  ::ReleaseDC(nullptr, screen);
-  if (!read) return false;
-
-  BITMAPFILEHEADER file = {};
-  file.bfType = 0x4D42;  // "BM"
-  file.bfOffBits = sizeof file + sizeof header;
-  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(&file), sizeof file);
-  out.write(reinterpret_cast<const char*>(&header), sizeof header);
-  out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
-  return static_cast<bool>(out);
 }
 
 void PressButton(HWND dialog, int id) {

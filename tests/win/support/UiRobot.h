@@ -45,7 +45,4 @@ RECT ListCellRect(HWND list, int row, int column);
 // A left click (button down and up) in the middle of the cell.
 void ClickListCell(HWND list, int row, int column);
 
-// Saves what the screen shows of the window as a 24-bit BMP file; false when it cannot.
-bool SaveWindowImage(HWND hwnd, const std::string& path);
-
 }  // namespace robot

@@ -2,9 +2,10 @@
 // control would see: the status messages, and every message box, answered with OK (or No, so
 // that no restart is ever requested).
 //   velsetup_run.exe <VelSetup.exe> [arguments...]      ("-w <handle>" is appended)
-//   velsetup_run.exe --page <program> [arguments...]
+//   velsetup_run.exe --page [--shot <file.bmp>] <program> [arguments...]
 // With --page the command (a page's script under the Script Host) drives the control, which
-// starts VelSetup.exe itself; the runner only answers the message boxes of every VelSetup.exe.
+// starts VelSetup.exe itself; the runner answers the message boxes of every VelSetup.exe and,
+// with --shot, keeps a screenshot of the first progress window it sees.
 #include <windows.h>
 
 #include <cstdio>
@@ -16,9 +17,11 @@
 
 #include "NotifyWindow.h"
 #include "Pump.h"
+#include "Screenshot.h"
 #include "SetupProtocol.h"
 #include "UiRobot.h"
 #include "WinHandles.h"
+#include "resource.h"
 
 namespace {
 
@@ -95,7 +98,7 @@ std::string CommandLine(int argc, char** argv, int first) {
   return commandLine;
 }
 
-int RunPage(std::string commandLine) {
+int RunPage(std::string commandLine, const char* shotPath) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
@@ -107,8 +110,22 @@ int RunPage(std::string commandLine) {
   ::CloseHandle(process.hThread);
   const CScopedHandle child(process.hProcess);
   std::set<HWND> answered;
+  HWND progress = nullptr;
+  int shownFor = 0;
   while (::WaitForSingleObject(child.Get(), 100) == WAIT_TIMEOUT) {
-    for (DWORD pid : SetupManagerPids()) AnswerMessageBox(pid, answered);
+    for (DWORD pid : SetupManagerPids()) {
+      AnswerMessageBox(pid, answered);
+      const HWND dialog = robot::FindShownDialog(pid);
+      if (shotPath == nullptr || dialog == nullptr || ::GetDlgItem(dialog, IDC_PROGRESS) == nullptr)
+        continue;
+      // Kept once the window has shown for a moment, painted and with some progress.
+      shownFor = dialog == progress ? shownFor + 1 : 0;
+      progress = dialog;
+      if (shownFor == 5 && SaveWindowImage(dialog, shotPath)) {
+        Print(L"screenshot of the progress window: " + Widen(shotPath));
+        shotPath = nullptr;
+      }
+    }
   }
   return 0;
 }
@@ -120,7 +137,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: velsetup_run <VelSetup.exe> [arguments...] | --page <command line>\n");
     return 2;
   }
-  if (std::strcmp(argv[1], "--page") == 0) return argc > 2 ? RunPage(CommandLine(argc, argv, 2)) : 2;
+  if (std::strcmp(argv[1], "--page") == 0) {
+    const bool shot = argc > 3 && std::strcmp(argv[2], "--shot") == 0;
+    const int program = shot ? 4 : 2;
+    return argc > program ? RunPage(CommandLine(argc, argv, program), shot ? argv[3] : nullptr) : 2;
+  }
   CNotifyWindowStandIn control;
   // Arguments are passed on as the shell split them.
   std::string commandLine = CommandLine(argc, argv, 1) + " -w " + control.HandleArgument();

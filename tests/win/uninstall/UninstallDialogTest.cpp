@@ -23,6 +23,7 @@
 #include "Portal.h"
 #include "Pump.h"
 #include "Registration.h"
+#include "Screenshot.h"
 #include "TestRegistry.h"
 
 namespace {
@@ -170,12 +171,7 @@ std::string Checks(HWND list) {
   return checks;
 }
 
-std::string Artifact(const std::string& name) {
-  const std::string folder = TestBinaryFolder() + "\\..\\artifacts";
-  ::CreateDirectoryA(folder.c_str(), nullptr);
-  ::CreateDirectoryA((folder + "\\uninstall").c_str(), nullptr);
-  return folder + "\\uninstall\\" + name + ".bmp";
-}
+std::string Artifact(const std::string& name) { return ArtifactPath("uninstall\\" + name + ".bmp"); }
 
 // Waits for the program's end; any message box it shows meanwhile was not expected.
 void ExpectExitWithoutBoxes(CSetupRun& run) {
@@ -256,7 +252,7 @@ void RunCase(const Case& c, const std::function<void(const std::string& folder)>
           << c.rows[row];
     }
   }
-  robot::SaveWindowImage(dialog.hwnd, Artifact(std::string(c.name) + " listed"));
+  SaveWindowImage(dialog.hwnd, Artifact(std::string(c.name) + " listed"));
 
   bool ended = false;
   for (const std::string& step : c.steps) {
@@ -278,7 +274,7 @@ void RunCase(const Case& c, const std::function<void(const std::string& folder)>
       }
       EXPECT_EQ(Checks(list), parts[1]);
     } else if (parts[0] == "delete" || parts[0] == "cancel") {
-      robot::SaveWindowImage(dialog.hwnd, Artifact(std::string(c.name) + " " + parts[0]));
+      SaveWindowImage(dialog.hwnd, Artifact(std::string(c.name) + " " + parts[0]));
       robot::PressButton(dialog.hwnd, parts[0] == "delete" ? IDOK : IDCANCEL);
       ended = true;
     } else {

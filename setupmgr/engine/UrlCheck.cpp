@@ -8,6 +8,13 @@
 
 namespace {
 
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
 bool HasControlOrBlank(std::string_view text) {
   for (const char c : text) {
     const unsigned char byte = static_cast<unsigned char>(c);
@@ -23,28 +30,6 @@ std::pair<size_t, size_t> AuthorityBounds(std::string_view raw) {
   if (begin == std::string_view::npos) begin = raw.size();
   const size_t end = raw.find_first_of("/?#", begin);
   return {begin, end == std::string_view::npos ? raw.size() : end};
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// The raw path with its escapes decoded here, whatever else the URL cracker does to it (some
-// crackers also resolve "." and ".." segments, which would hide them from the test).
-std::string DecodeEscapes(std::string_view text) {
-  std::string decoded;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
-      decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-      i += 2;
-    } else {
-      decoded += text[i];
-    }
-  }
-  return decoded;
 }
 
 bool IsPlainRawText(std::string_view raw) {
@@ -104,6 +89,19 @@ bool IsPlainHost(std::string_view host) {
 }
 
 }  // namespace
+
+std::string DecodeEscapes(std::string_view text) {
+  std::string decoded;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+      decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+      i += 2;
+    } else {
+      decoded += text[i];
+    }
+  }
+  return decoded;
+}
 
 bool CheckDownloadUrlParts(const CDownloadUrlParts& parts, const char* hostSuffix, const char* pathPrefix) {
   if (!IsPlainRawText(parts.raw)) return false;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 // The first two path segments of every download URL.
@@ -17,6 +18,11 @@ struct CDownloadUrlParts {
   std::string_view host;  // the host name, decoded
   std::string_view path;  // the URL path, decoded, with the query when there is one
 };
+
+// The text with its %XX escapes decoded; a "%" not followed by two hex digits stays as it is. The
+// check decodes the raw path itself, whatever else the URL cracker does to it (some crackers also
+// resolve "." and ".." segments, which would hide them from the test).
+std::string DecodeEscapes(std::string_view text);
 
 // True when the URL lies inside the trusted location: its host ends in `hostSuffix` (exactly,
 // case-sensitively, at a character boundary) and the first two segments of its path, each with

@@ -11,26 +11,6 @@
 
 namespace {
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::string Unescape(const std::string& text) {
-  std::string decoded;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
-      decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-      i += 2;
-    } else {
-      decoded += text[i];
-    }
-  }
-  return decoded;
-}
-
 #ifndef _WIN32
 // The system's URL cracker holds a URL of at most INTERNET_MAX_URL_LENGTH characters.
 constexpr size_t kCrackerUrlLimit = 2083;
@@ -52,8 +32,8 @@ bool SplitHttpUrl(const std::string& url, std::string& host, std::string& path) 
   const size_t colon = authority.find(':');
   if (colon != std::string::npos) authority.erase(colon);
   if (authority.empty()) return false;
-  host = Unescape(authority);
-  path = Unescape(url.substr(authorityEnd));
+  host = DecodeEscapes(authority);
+  path = DecodeEscapes(url.substr(authorityEnd));
   return true;
 }
 #endif
@@ -75,7 +55,7 @@ bool LocalPathUnder(const std::string& url, const std::string& baseUrl, const st
                     std::string& path) {
   if (baseUrl.empty() || url.compare(0, baseUrl.size(), baseUrl) != 0) return false;
   std::string rest = url.substr(baseUrl.size());
-  rest = Unescape(rest.substr(0, rest.find_first_of("?#")));
+  rest = DecodeEscapes(rest.substr(0, rest.find_first_of("?#")));
   if (rest.empty() || rest.back() == '/' || rest.find('\\') != std::string::npos) return false;
   size_t begin = 0;
   while (begin <= rest.size()) {

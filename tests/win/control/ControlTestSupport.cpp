@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <shlwapi.h>
-#include <tlhelp32.h>
 
 #include "SetupRun.h"
 #include "UiRobot.h"
@@ -125,18 +124,6 @@ std::vector<std::wstring> CSystemSetupManager::LogLines() const {
     lines.push_back(text.substr(begin, end - begin));
   }
   return lines;
-}
-
-std::vector<DWORD> SetupManagerPids() {
-  std::vector<DWORD> pids;
-  const CScopedFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  PROCESSENTRY32W entry = {};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
-       more = ::Process32NextW(snapshot.Get(), &entry)) {
-    if (::lstrcmpiW(entry.szExeFile, L"VelSetup.exe") == 0) pids.push_back(entry.th32ProcessID);
-  }
-  return pids;
 }
 
 HWND FindSetupManagerBox() {

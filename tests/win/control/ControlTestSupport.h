@@ -73,8 +73,6 @@ class CSystemSetupManager {
   std::string m_exe;
 };
 
-// The processes of VelSetup.exe now running.
-std::vector<DWORD> SetupManagerPids();
 // The setup manager's visible message box, or null.
 HWND FindSetupManagerBox();
 // Waits up to half a minute for a message box of a setup manager other than `exceptPid`.

@@ -1,6 +1,7 @@
 #include "SetupRun.h"
 
 #include <shlwapi.h>
+#include <tlhelp32.h>
 
 #include <fstream>
 #include <sstream>
@@ -122,4 +123,16 @@ std::vector<std::wstring> CSetupRun::ReadLogLines() const {
   }
   if (begin < text.size()) lines.push_back(text.substr(begin));  // an unterminated tail
   return lines;
+}
+
+std::vector<DWORD> SetupManagerPids() {
+  std::vector<DWORD> pids;
+  const CScopedFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
+       more = ::Process32NextW(snapshot.Get(), &entry)) {
+    if (::lstrcmpiW(entry.szExeFile, L"VelSetup.exe") == 0) pids.push_back(entry.th32ProcessID);
+  }
+  return pids;
 }

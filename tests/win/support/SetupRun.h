@@ -39,6 +39,9 @@ class CSetupRun {
   DWORD m_pid = 0;
 };
 
+// The processes of VelSetup.exe now running, wherever they were started from.
+std::vector<DWORD> SetupManagerPids();
+
 // The folder of the running test program, where VelSetup.exe is built too.
 std::string TestBinaryFolder();
 

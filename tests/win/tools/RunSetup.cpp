@@ -11,13 +11,13 @@
 #include <cstdio>
 #include <cstring>
 #include <set>
-#include <tlhelp32.h>
 #include <vector>
 #include <string>
 
 #include "NotifyWindow.h"
 #include "Pump.h"
 #include "Screenshot.h"
+#include "SetupRun.h"
 #include "SetupProtocol.h"
 #include "UiRobot.h"
 #include "WinHandles.h"
@@ -64,18 +64,6 @@ void AnswerMessageBox(DWORD pid, std::set<HWND>& answered) {
   robot::PressButton(dialog, button);
 }
 
-std::vector<DWORD> SetupManagerPids() {
-  std::vector<DWORD> pids;
-  const CScopedFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  PROCESSENTRY32W entry = {};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
-       more = ::Process32NextW(snapshot.Get(), &entry)) {
-    if (::lstrcmpiW(entry.szExeFile, L"VelSetup.exe") == 0) pids.push_back(entry.th32ProcessID);
-  }
-  return pids;
-}
-
 // One argument as the standard command-line reader gives it back.
 std::string Quoted(const std::string& argument) {
   std::string quoted = "\"";
@@ -116,8 +104,7 @@ int RunPage(std::string commandLine, const char* shotPath) {
     for (DWORD pid : SetupManagerPids()) {
       AnswerMessageBox(pid, answered);
       const HWND dialog = robot::FindShownDialog(pid);
-      if (shotPath == nullptr || dialog == nullptr || ::GetDlgItem(dialog, IDC_PROGRESS) == nullptr)
-        continue;
+      if (shotPath == nullptr || dialog == nullptr || ::GetDlgItem(dialog, IDC_PROGRESS) == nullptr) continue;
       // Kept once the window has shown for a moment, painted and with some progress.
       shownFor = dialog == progress ? shownFor + 1 : 0;
       progress = dialog;

@@ -38,14 +38,6 @@ std::string SystemFolder() {
   return std::string(folder) + "\\";
 }
 
-std::wstring Widen949(const std::string& bytes) {
-  std::wstring text(bytes.size(), L'\0');
-  const int length = ::MultiByteToWideChar(949, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0],
-                                           static_cast<int>(text.size()));
-  text.resize(length > 0 ? static_cast<size_t>(length) : 0);
-  return text;
-}
-
 CComPtrLite<IVelSetupCtrl> CreateControl() {
   CComPtrLite<IVelSetupCtrl> control;
   EXPECT_EQ(::CoCreateInstance(CLSID_VelSetupCtrl, nullptr, CLSCTX_INPROC_SERVER, IID_IVelSetupCtrl,
@@ -117,13 +109,7 @@ CSystemSetupManager::~CSystemSetupManager() {
 void CSystemSetupManager::Remove() { ::DeleteFileA(m_exe.c_str()); }
 
 std::vector<std::wstring> CSystemSetupManager::LogLines() const {
-  const std::wstring text = Widen949(ReadFileBytes(SystemFolder() + "VelSetup.log"));
-  std::vector<std::wstring> lines;
-  size_t begin = 0;
-  for (size_t end; (end = text.find(L"\r\n", begin)) != std::wstring::npos; begin = end + 2) {
-    lines.push_back(text.substr(begin, end - begin));
-  }
-  return lines;
+  return ReadLogLines(SystemFolder() + "VelSetup.log");
 }
 
 HWND FindSetupManagerBox() {

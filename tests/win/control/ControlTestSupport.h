@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ComSupport.h"
+#include "SetupRun.h"
 #include "VelSetup_h.h"
 
 inline const wchar_t kControlClsid[] = L"DC5A1831-DD51-47DC-B476-D9BB6A135C13";
@@ -36,7 +37,6 @@ class CBstr {
 std::string BinFolder();
 std::wstring ControlDllPath();
 std::string SystemFolder();  // ends in "\"
-std::wstring Widen949(const std::string& bytes);
 
 CComPtrLite<IVelSetupCtrl> CreateControl();
 

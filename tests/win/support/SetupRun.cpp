@@ -110,12 +110,18 @@ bool CSetupRun::WaitForExit(DWORD timeoutMs) { return m_process && WaitPumping(m
 
 std::string CSetupRun::ReadLogBytes() const { return ReadFileBytes(LogPath()); }
 
-std::vector<std::wstring> CSetupRun::ReadLogLines() const {
-  const std::string bytes = ReadLogBytes();
+std::vector<std::wstring> CSetupRun::ReadLogLines() const { return ::ReadLogLines(LogPath()); }
+
+std::wstring Widen949(const std::string& bytes) {
   std::wstring text(bytes.size(), L'\0');
   const int length = ::MultiByteToWideChar(949, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0],
                                            static_cast<int>(text.size()));
   text.resize(length > 0 ? static_cast<size_t>(length) : 0);
+  return text;
+}
+
+std::vector<std::wstring> ReadLogLines(const std::string& path) {
+  const std::wstring text = Widen949(ReadFileBytes(path));
   std::vector<std::wstring> lines;
   size_t begin = 0;
   for (size_t end; (end = text.find(L"\r\n", begin)) != std::wstring::npos; begin = end + 2) {

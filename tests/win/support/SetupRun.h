@@ -48,6 +48,10 @@ std::string TestBinaryFolder();
 // Text of a file as bytes; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
+// Bytes of code page 949 as UTF-16.
+std::wstring Widen949(const std::string& bytes);
+// A setup log's lines decoded from code page 949, without the "\r\n".
+std::vector<std::wstring> ReadLogLines(const std::string& path);
 // Removes a folder and everything in it.
 void RemoveTree(const std::string& path);
 

@@ -14,6 +14,7 @@
 #include <vector>
 #include <string>
 
+#include "LaunchCommandLine.h"
 #include "NotifyWindow.h"
 #include "Pump.h"
 #include "Screenshot.h"
@@ -64,25 +65,12 @@ void AnswerMessageBox(DWORD pid, std::set<HWND>& answered) {
   robot::PressButton(dialog, button);
 }
 
-// One argument as the standard command-line reader gives it back.
-std::string Quoted(const std::string& argument) {
-  std::string quoted = "\"";
-  size_t backslashes = 0;
-  for (char c : argument) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  return quoted.append(backslashes * 2, '\\') + "\"";
-}
-
 std::string CommandLine(int argc, char** argv, int first) {
   std::string commandLine;
-  for (int i = first; i < argc; ++i) commandLine += (i > first ? " " : "") + Quoted(argv[i]);
+  for (int i = first; i < argc; ++i) {
+    if (i > first) commandLine += ' ';
+    AppendQuotedArgument(commandLine, argv[i]);
+  }
   return commandLine;
 }
 

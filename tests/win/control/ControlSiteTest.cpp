@@ -114,8 +114,9 @@ TEST_P(ControlSiteTest, OnlyTrustedPagesDriveTheControl) {
   const SiteCase& row = GetParam();
   const CComPtrLite<IVelSetupCtrl> control = CreateControl();
   ASSERT_EQ(control->put_InstallParam(CBstr(kStoredBefore).Get()), S_OK);
-  IUnknown* site = CreateStandInSite(row.kind, row.document, row.browser, row.securityManager);
-  AttachSite(control.Get(), row.attach, site);
+  CComPtrLite<IUnknown> site;
+  *site.Put() = CreateStandInSite(row.kind, row.document, row.browser, row.securityManager);
+  AttachSite(control.Get(), row.attach, site.Get());
 
   const HRESULT locked = row.allowed ? S_OK : E_ACCESSDENIED;
   const CBstr dll(ControlDllPath());
@@ -142,13 +143,11 @@ TEST_P(ControlSiteTest, OnlyTrustedPagesDriveTheControl) {
     EXPECT_EQ(control->GetStatus(&result), S_OK);
     EXPECT_EQ(result, 0);
     // Moved to a trusted page, the control starts with the parameter stored before.
-    IUnknown* trusted = CreateStandInSite(kStandInClientSite, kTrusted, nullptr, TRUE);
-    AttachSite(control.Get(), Attach::kSetSite, trusted);
+    *site.Put() = CreateStandInSite(kStandInClientSite, kTrusted, nullptr, TRUE);
+    AttachSite(control.Get(), Attach::kSetSite, site.Get());
     EXPECT_EQ(control->WaitUpdate(&result), S_OK);
     EXPECT_EQ(StartedParams(), std::vector<std::string>{ToAnsi(kStoredBefore)});
-    trusted->Release();
   }
-  site->Release();
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, ControlSiteTest, ::testing::ValuesIn(kCases),

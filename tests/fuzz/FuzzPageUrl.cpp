@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view scheme = url.substr(0, begin);
   if (scheme.size() != 7 && scheme.size() != 8) __builtin_trap();
   const size_t end = url.find_first_of("/\\?#", begin);
-  const std::string_view authority = url.substr(begin, end == std::string_view::npos ? url.npos : end - begin);
+  const std::string_view authority =
+      url.substr(begin, end == std::string_view::npos ? url.npos : end - begin);
   const std::string_view host = authority.substr(0, authority.find(':'));
   if (host.size() < kSuffix.size() || host.substr(host.size() - kSuffix.size()) != kSuffix) __builtin_trap();
   for (const char c : url.substr(0, begin + authority.size())) {

@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include <vector>
-
+#include "Folders.h"
 #include "WinHandles.h"
 
 namespace {
@@ -17,19 +16,12 @@ struct FindHandleTraits {
 }  // namespace
 
 bool ReadFileVersion(const std::string& path, CFileVersion& version) {
-  DWORD ignored = 0;
-  const DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &ignored);
-  if (size == 0) return false;
-  std::vector<BYTE> data(size);
-  if (!::GetFileVersionInfoA(path.c_str(), 0, size, data.data())) return false;
-  VS_FIXEDFILEINFO* info = nullptr;
-  UINT length = 0;
-  if (!::VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &length) || info == nullptr ||
-      length < sizeof *info) {
-    return false;
-  }
-  version.m_ms = info->dwFileVersionMS;
-  version.m_ls = info->dwFileVersionLS;
+  // The setup manager's checked reader, so that the control and the update check read one
+  // resource alike.
+  DWORD ms = 0, ls = 0;
+  if (!::ReadFileVersion(path.c_str(), ms, ls)) return false;
+  version.m_ms = ms;
+  version.m_ls = ls;
   return true;
 }
 

@@ -5,8 +5,8 @@
 
 #include "VersionText.h"
 
-// The version in the fixed part of the file's version resource; false when the file is missing
-// or has none.
+// The version in the fixed part of the file's version resource; false when the file is missing,
+// has none, or has one whose fixed part is incomplete or unsigned.
 bool ReadFileVersion(const std::string& path, CFileVersion& version);
 
 // True when a search for the name finds a file or folder.

@@ -61,6 +61,10 @@ STDMETHODIMP CVelSetupCtrl::CInnerUnknown::QueryInterface(REFIID iid, void** obj
     *object = static_cast<IUnknown*>(this);
   } else if (::IsEqualIID(iid, IID_IDispatch) || ::IsEqualIID(iid, IID_IVelSetupCtrl)) {
     *object = static_cast<IVelSetupCtrl*>(&m_owner);
+  } else if (::IsEqualIID(iid, IID_IObjectWithSite)) {
+    *object = static_cast<IObjectWithSite*>(&m_owner);
+  } else if (::IsEqualIID(iid, IID_IOleObject)) {
+    *object = static_cast<IOleObject*>(&m_owner);
   } else {
     *object = nullptr;
     return E_NOINTERFACE;
@@ -107,6 +111,7 @@ STDMETHODIMP CVelSetupCtrl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISP
 }
 
 STDMETHODIMP CVelSetupCtrl::put_InstallParam(BSTR newVal) {
+  if (!IsCallerTrusted()) return E_ACCESSDENIED;
   return GuardedCall([&] {
     m_strInstallParam.clear();
     std::string param;
@@ -124,6 +129,7 @@ STDMETHODIMP CVelSetupCtrl::IsLoaded(short* result) {
 
 STDMETHODIMP CVelSetupCtrl::CheckObjInstall(BSTR objID, short* result) {
   if (result == nullptr) return E_POINTER;
+  if (!IsCallerTrusted()) return E_ACCESSDENIED;
   return GuardedCall([&] {
     std::string id;
     if (PageTextToAnsi(objID, kMaxObjectIdBytes, id) != PageTextResult::kOk) return E_INVALIDARG;
@@ -139,6 +145,7 @@ bool CVelSetupCtrl::LocalQueryPath(const std::string& name, std::string& path) c
 STDMETHODIMP CVelSetupCtrl::GetFileVersion(BSTR fileName, BSTR* fileVersion) {
   if (fileVersion == nullptr) return E_POINTER;
   *fileVersion = nullptr;
+  if (!IsCallerTrusted()) return E_ACCESSDENIED;
   return GuardedCall([&] {
     std::string name, path;
     const PageTextResult text = PageTextToAnsi(fileName, kMaxQueryTextBytes, name);
@@ -154,6 +161,7 @@ STDMETHODIMP CVelSetupCtrl::GetFileVersion(BSTR fileName, BSTR* fileVersion) {
 
 STDMETHODIMP CVelSetupCtrl::CheckUpdate(BSTR fileName, BSTR fileVersion, short* result) {
   if (result == nullptr) return E_POINTER;
+  if (!IsCallerTrusted()) return E_ACCESSDENIED;
   return GuardedCall([&] {
     std::string name, versionText, path;
     const PageTextResult nameText = PageTextToAnsi(fileName, kMaxQueryTextBytes, name);
@@ -177,6 +185,7 @@ void CVelSetupCtrl::ResetRun() {
 
 STDMETHODIMP CVelSetupCtrl::StartUpdate(short* result) {
   if (result == nullptr) return E_POINTER;
+  if (!IsCallerTrusted()) return E_ACCESSDENIED;
   return GuardedCall([&] {
     ResetRun();
     m_process = LaunchSetupManager(m_folders.m_strSystem, m_strInstallParam, m_hWnd);

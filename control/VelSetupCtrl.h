@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <ocidl.h>
 #include <wininet.h>
 
 #include <string>
@@ -16,8 +17,10 @@
 // Creates a control, aggregated when `outer` is given (then `iid` must be IID_IUnknown).
 HRESULT CreateVelSetupCtrl(IUnknown* outer, REFIID iid, void** object);
 
-// Apartment-threaded: every call, and the hidden window, belong to the creating thread.
-class CVelSetupCtrl final : public IVelSetupCtrl {
+// Apartment-threaded: every call, and the hidden window, belong to the creating thread. A page's
+// browser hands it its site through IObjectWithSite or IOleObject; the rest of IOleObject is
+// what an invisible control without persistence answers.
+class CVelSetupCtrl final : public IVelSetupCtrl, public IObjectWithSite, public IOleObject {
  public:
   explicit CVelSetupCtrl(IUnknown* outer);
   ~CVelSetupCtrl();
@@ -54,6 +57,33 @@ class CVelSetupCtrl final : public IVelSetupCtrl {
   STDMETHODIMP GetStatus(short* result) override;
   STDMETHODIMP put_TestMode(LONG newVal) override;
 
+  // IObjectWithSite
+  STDMETHODIMP SetSite(IUnknown* site) override;
+  STDMETHODIMP GetSite(REFIID iid, void** site) override;
+
+  // IOleObject
+  STDMETHODIMP SetClientSite(IOleClientSite* site) override;
+  STDMETHODIMP GetClientSite(IOleClientSite** site) override;
+  STDMETHODIMP SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
+  STDMETHODIMP Close(DWORD) override { return S_OK; }
+  STDMETHODIMP SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override;
+  STDMETHODIMP InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
+  STDMETHODIMP GetClipboardData(DWORD, IDataObject**) override;
+  STDMETHODIMP DoVerb(LONG, LPMSG, IOleClientSite*, LONG, HWND, LPCRECT) override { return S_OK; }
+  STDMETHODIMP EnumVerbs(IEnumOLEVERB**) override;
+  STDMETHODIMP Update() override { return S_OK; }
+  STDMETHODIMP IsUpToDate() override { return S_OK; }
+  STDMETHODIMP GetUserClassID(CLSID* clsid) override;
+  STDMETHODIMP GetUserType(DWORD, LPOLESTR*) override;
+  STDMETHODIMP SetExtent(DWORD, SIZEL*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetExtent(DWORD, SIZEL*) override { return E_NOTIMPL; }
+  STDMETHODIMP Advise(IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+  STDMETHODIMP Unadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+  STDMETHODIMP EnumAdvise(IEnumSTATDATA**) override;
+  STDMETHODIMP GetMiscStatus(DWORD, DWORD* status) override;
+  STDMETHODIMP SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
+
  private:
   // The non-delegating IUnknown: the object's own identity and reference count.
   class CInnerUnknown final : public IUnknown {
@@ -68,6 +98,11 @@ class CVelSetupCtrl final : public IVelSetupCtrl {
   };
 
   void ResetRun();
+  // True when the caller may start runs, store a parameter and query files and objects: always
+  // for a control that was never given a site (a program: code already on the computer) or whose
+  // site is a local script's (the Script Host); for any other site only while it names a page of
+  // the trusted host.
+  bool IsCallerTrusted() const;
   // The name a file query may open, or false when the text does not fit, uses an unknown
   // folder or reaches the network or a device.
   bool LocalQueryPath(const std::string& name, std::string& path) const;
@@ -84,4 +119,6 @@ class CVelSetupCtrl final : public IVelSetupCtrl {
   HWND m_hWnd = nullptr;
   CScopedHandle m_process;
   CControlFolders m_folders;
+  CComPtrLite<IUnknown> m_site;
+  bool m_bSited = false;  // a site was set once: from then on only a trusted page drives the control
 };

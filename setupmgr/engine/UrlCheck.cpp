@@ -103,6 +103,11 @@ std::string DecodeEscapes(std::string_view text) {
   return decoded;
 }
 
+bool CheckUrlHost(std::string_view raw, std::string_view host, const char* hostSuffix) {
+  return IsPlainRawText(raw) && host.size() <= kUrlHostLimit && HostEndsWith(host, hostSuffix) &&
+         IsPlainHost(host);
+}
+
 bool CheckDownloadUrlParts(const CDownloadUrlParts& parts, const char* hostSuffix, const char* pathPrefix) {
   if (!IsPlainRawText(parts.raw)) return false;
   if (parts.host.size() > kUrlHostLimit || parts.path.size() > kUrlPathLimit) return false;

@@ -24,6 +24,13 @@ struct CDownloadUrlParts {
 // resolve "." and ".." segments, which would hide them from the test).
 std::string DecodeEscapes(std::string_view text);
 
+// The host test of CheckDownloadUrlParts on its own, for a URL that names no download (the page
+// that hosts the control): `raw` is the URL up to the end of its authority and `host` the host in
+// it. True when the raw text holds no blank, control character, backslash or encoded NUL, its
+// authority no user information or escape, and the host is plain and ends in `hostSuffix` as
+// the download test wants it.
+bool CheckUrlHost(std::string_view raw, std::string_view host, const char* hostSuffix);
+
 // True when the URL lies inside the trusted location: its host ends in `hostSuffix` (exactly,
 // case-sensitively, at a character boundary) and the first two segments of its path, each with
 // its slash, are `pathPrefix`. A path whose first two segments differ is logged as

@@ -1,6 +1,7 @@
 // The control as a COM object from C++: its interfaces, IDispatch and the type library,
 // aggregation, null arguments, the library's entry points and resources.
 #include <gtest/gtest.h>
+#include <objsafe.h>
 #include <ocidl.h>
 
 #include <algorithm>
@@ -51,15 +52,17 @@ class ControlComTest : public ::testing::Test {
   CComPtrLite<IVelSetupCtrl> m_control = CreateControl();
 };
 
-TEST_F(ControlComTest, AnswersItsThreeInterfacesOnly) {
+TEST_F(ControlComTest, AnswersItsInterfacesOnly) {
   const std::pair<IID, HRESULT> rows[] = {
       {IID_IUnknown, S_OK},
       {IID_IDispatch, S_OK},
       {IID_IVelSetupCtrl, S_OK},
+      {IID_IObjectWithSite, S_OK},
+      {IID_IOleObject, S_OK},
       {IID_IPersist, E_NOINTERFACE},
       {IID_IClassFactory, E_NOINTERFACE},
       {IID_IProvideClassInfo, E_NOINTERFACE},
-      {IID_IObjectWithSite, E_NOINTERFACE},
+      {IID_IObjectSafety, E_NOINTERFACE},
   };
   for (const auto& row : rows) {
     IUnknown* answer = nullptr;

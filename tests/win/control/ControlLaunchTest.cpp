@@ -6,9 +6,11 @@
 #include "ControlTestSupport.h"
 #include "Portal.h"
 #include "Pump.h"
+#include "RunState.h"
 #include "SetupProtocol.h"
 #include "SetupRun.h"
 #include "TestRegistry.h"
+#include "WinHandles.h"
 
 namespace {
 
@@ -249,6 +251,44 @@ TEST(ControlLaunch, TwoControlsKeepTheirOwnStatus) {
     }
     EXPECT_EQ(answer.first->GetStatus(&status), S_OK);
     EXPECT_EQ(status, answer.second);
+  }
+}
+
+struct StartFailureCase {
+  const char* name;
+  bool badImage;  // the file is no program; otherwise a copy of a program held by another handle
+  bool deleted;
+};
+
+// clang-format off
+const StartFailureCase kStartFailures[] = {
+    {"bad_image_is_deleted", true, true},
+    // As a virus scanner holds it: not shared for reading, so the start fails, but shared for
+    // deletion, so that a deletion would succeed.
+    {"held_program_stays", false, false},
+};
+// clang-format on
+
+TEST(ControlLaunch, FailedStartDeletesOnlyABadImage) {
+  const std::string program = SystemFolder() + "VelSetup.exe";
+  for (const StartFailureCase& row : kStartFailures) {
+    SCOPED_TRACE(row.name);
+    CScopedFile holder;
+    if (row.badImage) {
+      ASSERT_TRUE(WriteFileBytes(program, "MZ and nothing of a program"));
+    } else {
+      ASSERT_TRUE(::CopyFileA((BinFolder() + "\\fixtures\\recorder.exe").c_str(), program.c_str(), FALSE));
+      holder.Reset(::CreateFileA(program.c_str(), GENERIC_READ, FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+      ASSERT_TRUE(holder.IsValid());
+    }
+    const CComPtrLite<IVelSetupCtrl> control = CreateControl();
+    short status = -1;
+    EXPECT_EQ(control->StartUpdate(&status), S_OK);
+    EXPECT_EQ(status, SETUP_STATUS_START_FAILED);
+    holder.Reset();
+    EXPECT_EQ(::GetFileAttributesA(program.c_str()) == INVALID_FILE_ATTRIBUTES, row.deleted);
+    ::DeleteFileA(program.c_str());
   }
 }
 

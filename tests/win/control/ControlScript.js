@@ -2,8 +2,9 @@
 // Each row is a label, the answer wanted ("error <code>" when the call must throw) and the call.
 // Prints "ok"/"FAIL" per row and "END <rows>" last: the host ends a script silently on an
 // uncaught error, so the runner checks that END came.
-//   cscript //nologo ControlScript.js <system folder without its last backslash> <install parameter> <class disabled in the browser>
+//   cscript //nologo ControlScript.js <system folder without its last backslash> <install parameter> <class disabled in the browser> <fixtures folder>
 var system = WScript.Arguments(0), param = WScript.Arguments(1), killed = WScript.Arguments(2);
+var fixtures = WScript.Arguments(3) + "\\";
 var dll = system + "\\VelSetupCtlTest.dll";  // a copy of the control, version 1,0,0,10
 var control = "DC5A1831-DD51-47DC-B476-D9BB6A135C13";
 var invalid = "error 80070057";
@@ -52,6 +53,10 @@ var rows = [
   ["GetFileVersion grows too long", "0,0,0,0", function () { return ctl.GetFileVersion(grows); }],
   ["GetFileVersion NUL", "0,0,0,0", function () { return ctl.GetFileVersion(dll + "\0"); }],
   ["GetFileVersion empty", invalid, function () { return ctl.GetFileVersion(""); }],
+  ["GetFileVersion fixture", "1,2,3,4", function () { return ctl.GetFileVersion(fixtures + "version_1_2_3_4.dll"); }],
+  ["GetFileVersion bad signature", "0,0,0,0", function () { return ctl.GetFileVersion(fixtures + "bad_signature.dll"); }],
+  ["GetFileVersion short fixed part", "0,0,0,0", function () { return ctl.GetFileVersion(fixtures + "short_fixed_info.dll"); }],
+  ["GetFileVersion past the root block", "0,0,0,0", function () { return ctl.GetFileVersion(fixtures + "truncated_root.dll"); }],
   ["CheckUpdate equal", "0", function () { return ctl.CheckUpdate("[SYSTEM]VelSetupCtlTest.dll", "1,0,0,10"); }],
   ["CheckUpdate newer", "0", function () { return ctl.CheckUpdate(dll, "1,0,0,9"); }],
   ["CheckUpdate older", "1", function () { return ctl.CheckUpdate(dll, "1, 0, 0, 11"); }],
@@ -62,6 +67,8 @@ var rows = [
   ["CheckUpdate UNC", "1", function () { return ctl.CheckUpdate("//127.0.0.1/C$/windows/system32/VelSetupCtlTest.dll", "0,0,0,1"); }],
   ["CheckUpdate \\\\?\\", "1", function () { return ctl.CheckUpdate("\\\\?\\" + dll, "0,0,0,1"); }],
   ["CheckUpdate overlong version", "1", function () { return ctl.CheckUpdate(dll, "0,0,0,1" + repeat(" ", 300)); }],
+  ["CheckUpdate bad signature", "1", function () { return ctl.CheckUpdate(fixtures + "bad_signature.dll", "0,0,0,1"); }],
+  ["CheckUpdate past the root block", "1", function () { return ctl.CheckUpdate(fixtures + "truncated_root.dll", "0,0,0,1"); }],
   ["CheckUpdate empty version", invalid, function () { return ctl.CheckUpdate(dll, ""); }],
   ["CheckUpdate empty name", invalid, function () { return ctl.CheckUpdate("", "1"); }],
   ["InstallParam", "undefined", function () { ctl.InstallParam = param; }],

@@ -30,11 +30,12 @@ TEST(ControlScript, PageScriptDrivesEveryMember) {
     const CSystemSetupManager setupManager;
     const CKillBit killBit(kOtherClassId);
     CMessageBoxAnswerer answerer;
-    EXPECT_EQ(RunProgram(SystemFolder() + "cscript.exe //nologo \"" + BinFolder() +
-                             "\\ControlScript.js\" \"" + system + "\" \"" +
-                             InstallParam(kMissingManifestUrl, "velsetup") + "\" " + ToAnsi(kOtherClassId),
-                         &output),
-              0);
+    EXPECT_EQ(
+        RunProgram(SystemFolder() + "cscript.exe //nologo \"" + BinFolder() + "\\ControlScript.js\" \"" +
+                       system + "\" \"" + InstallParam(kMissingManifestUrl, "velsetup") + "\" " +
+                       ToAnsi(kOtherClassId) + " \"" + BinFolder() + "\\fixtures\"",
+                   &output),
+        0);
     EXPECT_TRUE(WaitForNoSetupManager());
     // The WaitUpdate run and the run started last both stop at the manifest.
     EXPECT_EQ(answerer.Texts(), std::vector<std::wstring>(2, kManifestFailedText));

@@ -73,7 +73,7 @@ OpenResult OpenTrustedUrl(HINTERNET internet, const char* url, DWORD flags, cons
     if (!IsRedirect(opened.status) || hop == kRedirectLimit) return OpenResult::kOpened;
     char* next = opened.hops[hop % 2];
     if (!ReadLocation(opened, next)) return OpenResult::kOpened;
-    if (SchemeOf(current) == UrlScheme::kHttps && SchemeOf(next) != UrlScheme::kHttps) {
+    if (SchemeOf(current) == UrlScheme::kHttps && SchemeOf(next) == UrlScheme::kHttp) {
       LogWrite(1, "[%s] Redirect from https to http refused (%s -> %s)", caller, current, next);
       return OpenResult::kRefused;
     }

@@ -32,10 +32,10 @@ struct CDownloadUrlParts {
 std::string DecodeEscapes(std::string_view text);
 
 // True when the URL lies inside the trusted location: its raw text begins with "http://" or
-// "https://", its host ends in `hostSuffix` (exactly,
-// case-sensitively, at a character boundary) and the first two segments of its path, each with
-// its slash, are `pathPrefix`. A path whose first two segments differ is logged as
-// "[CheckDownloadURL] Failed, strUrlPath = %s" (1); every other refusal is silent.
+// "https://", its host ends in `hostSuffix` (exactly, case-sensitively, at a character boundary)
+// and the first two segments of its path, each with its slash, are `pathPrefix`. A path whose
+// first two segments differ is logged as "[CheckDownloadURL] Failed, strUrlPath = %s" (1); every
+// other refusal is silent.
 // Refused as well, since the request would not go where the test looked: user information or an
 // escape in the authority; a host ending in a dot or holding a slash, a backslash or "@"; a "." or
 // ".." segment, a backslash, a control character or a blank in the decoded path or in the raw

@@ -120,6 +120,8 @@ std::vector<DownloadCase> Cases() {
     {"Https", D, "", https, E, false, true, 0, Disk::kBody, {}, {Tunneled(a) + ok}},
     {"HttpsUntrustedCertificate", D, "", untrusted, E, false, false, 0, Disk::kOld, {OpenFailed(untrusted, 12057)},
      {}},
+    {"HttpsRelativeRedirectStaysHttps", D, "/orbina/velsetup/old.bin redirect=a.bin", httpsOld, N, false, true, 0,
+     Disk::kBody, {}, {Tunneled(old) + moved, Tunneled(a) + ok}},
     {"HttpsRedirectToHttpRefused", D, toInside, httpsOld, E, false, false, 0, Disk::kOld,
      {"[DownloadFile] Redirect from https to http refused (" + httpsOld + " -> " + Url(a) + ")"},
      {Tunneled(old) + moved}},

@@ -191,7 +191,8 @@ class PortalServer(ThreadingHTTPServer):
         """The server context of a tunnel to `host`; None without --tls."""
         if not self.tls_dir:
             return None
-        name = host if os.path.isfile(os.path.join(self.tls_dir, f"{host}.crt")) else "portal"
+        own = os.path.join(self.tls_dir, f"{host}.crt")
+        name = host if os.path.basename(own) == f"{host}.crt" and os.path.isfile(own) else "portal"
         with self.tls_lock:
             if name not in self.tls_contexts:
                 context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
@@ -231,13 +232,12 @@ def main(argv=None):
     args = parser.parse_args(argv)
     if not os.path.isdir(args.root):
         parser.error(f"--root {args.root!r} is not a directory")
+    if args.tls and not os.path.isfile(os.path.join(args.tls, "portal.crt")):
+        parser.error(f"--tls {args.tls!r} holds no portal.crt")
 
     stop = threading.Event()
     for sig in (signal.SIGTERM, signal.SIGINT):
         signal.signal(sig, lambda *_: stop.set())
-
-    if args.tls and not os.path.isfile(os.path.join(args.tls, "portal.crt")):
-        parser.error(f"--tls {args.tls!r} holds no portal.crt")
 
     server = PortalServer(args.port, args.root, args.log, args.tls)
     port = server.server_address[1]

@@ -49,9 +49,10 @@ bool ReadLocation(COpenedUrl& opened, char* target) {
   return ::InternetCombineUrlA(opened.url, opened.location, target, &length, ICU_NO_ENCODE) != FALSE;
 }
 
-// Opens `url` and follows redirects that stay inside the trusted location. kOpened leaves the
-// last response in `opened`: a redirect status when the hop limit or an unusable Location ended
-// the walk.
+// Opens `url` and follows redirects that stay inside the trusted location and never go from
+// https back to http. kOpened leaves the last response in `opened`: a redirect status when the
+// hop limit or an unusable Location ended the walk. The certificate of an https server is checked
+// by the HTTP layer; one it does not trust fails the open with its error code.
 OpenResult OpenTrustedUrl(HINTERNET internet, const char* url, DWORD flags, const char* caller,
                           COpenedUrl& opened) {
   const char* current = url;
@@ -72,6 +73,10 @@ OpenResult OpenTrustedUrl(HINTERNET internet, const char* url, DWORD flags, cons
     if (!IsRedirect(opened.status) || hop == kRedirectLimit) return OpenResult::kOpened;
     char* next = opened.hops[hop % 2];
     if (!ReadLocation(opened, next)) return OpenResult::kOpened;
+    if (SchemeOf(current) == UrlScheme::kHttps && SchemeOf(next) == UrlScheme::kHttp) {
+      LogWrite(1, "[%s] Redirect from https to http refused (%s -> %s)", caller, current, next);
+      return OpenResult::kRefused;
+    }
     current = next;
   }
 }
@@ -90,7 +95,11 @@ bool CheckDownloadURL(const char* url, const char* hostSuffix, const char* pathP
   parts.dwHostNameLength = sizeof host;
   parts.lpszUrlPath = path;
   parts.dwUrlPathLength = sizeof path;
-  if (!::InternetCrackUrlA(url, 0, ICU_DECODE, &parts) || parts.nScheme != INTERNET_SCHEME_HTTP) return false;
+  if (!::InternetCrackUrlA(url, 0, ICU_DECODE, &parts)) return false;
+  // The cracker and the test of the text have to agree on the scheme.
+  const UrlScheme scheme = SchemeOf(url);
+  if (parts.nScheme != (scheme == UrlScheme::kHttps ? INTERNET_SCHEME_HTTPS : INTERNET_SCHEME_HTTP))
+    return false;
   if (parts.dwHostNameLength >= sizeof host || parts.dwUrlPathLength >= sizeof path) return false;
   const CDownloadUrlParts split = {url, {host, parts.dwHostNameLength}, {path, parts.dwUrlPathLength}};
   return CheckDownloadUrlParts(split, hostSuffix, pathPrefix);

@@ -8,12 +8,14 @@
 
 #include "UrlCheck.h"
 
-// True when `url` is a plain HTTP URL whose host ends in `hostSuffix` and whose path starts with
-// `pathPrefix` after escapes are decoded (see CheckDownloadUrlParts for what else is refused).
+// True when `url` is a plain HTTP or HTTPS URL whose host ends in `hostSuffix` and whose path
+// starts with `pathPrefix` after escapes are decoded (see CheckDownloadUrlParts for what else is
+// refused).
 bool CheckDownloadURL(const char* url, const char* hostSuffix, const char* pathPrefix);
 
 // Streams the body of `url` into `localPath` (replaced when it exists) and returns true when the
-// file holds the complete body. Redirects are followed only inside the trusted location. Each
+// file holds the complete body. Redirects are followed only inside the trusted location, and
+// never from https to http. An https server's certificate must be trusted by the system. Each
 // block written is posted to `progressWindow` as WM_DOWNLOAD_PROGRESS; `cancelEvent` is tested
 // after every block read. Both may be null. Without an announced length whatever arrived counts
 // as complete, also after a cancel; a short, failed or cancelled transfer of known length leaves

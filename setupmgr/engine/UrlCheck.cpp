@@ -90,6 +90,20 @@ bool IsPlainHost(std::string_view host) {
 
 }  // namespace
 
+UrlScheme SchemeOf(std::string_view raw, size_t* length) {
+  static constexpr std::pair<std::string_view, UrlScheme> kSchemes[] = {{"http://", UrlScheme::kHttp},
+                                                                        {"https://", UrlScheme::kHttps}};
+  for (const auto& [text, scheme] : kSchemes) {
+    if (raw.size() >= text.size() &&
+        EqualNoCase(std::string(raw.substr(0, text.size())).c_str(), text.data())) {
+      if (length != nullptr) *length = text.size();
+      return scheme;
+    }
+  }
+  if (length != nullptr) *length = 0;
+  return UrlScheme::kOther;
+}
+
 std::string DecodeEscapes(std::string_view text) {
   std::string decoded;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -109,7 +123,7 @@ bool CheckUrlHost(std::string_view raw, std::string_view host, const char* hostS
 }
 
 bool CheckDownloadUrlParts(const CDownloadUrlParts& parts, const char* hostSuffix, const char* pathPrefix) {
-  if (!IsPlainRawText(parts.raw)) return false;
+  if (SchemeOf(parts.raw) == UrlScheme::kOther || !IsPlainRawText(parts.raw)) return false;
   if (parts.host.size() > kUrlHostLimit || parts.path.size() > kUrlPathLimit) return false;
   if (!HostEndsWith(parts.host, hostSuffix)) return false;
   if (!PathPrefixMatches(parts.path, pathPrefix)) return false;

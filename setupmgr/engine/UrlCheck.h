@@ -12,6 +12,13 @@ constexpr char kTrustedPathPrefix[] = "orbina/velsetup/";
 constexpr size_t kUrlHostLimit = 255;   // characters of the host buffer, without the zero
 constexpr size_t kUrlPathLimit = 1023;  // characters of the path buffer, without the zero
 
+// The schemes of download URLs. An https URL keeps the host and path rules of an http one.
+enum class UrlScheme { kOther, kHttp, kHttps };
+
+// The scheme that `raw` begins with: "http://" or "https://", letter case aside; kOther for any
+// other beginning. `length` receives the length of that beginning when it is not null.
+UrlScheme SchemeOf(std::string_view raw, size_t* length = nullptr);
+
 // A download URL and what the cracker made of it with escapes decoded.
 struct CDownloadUrlParts {
   std::string_view raw;   // the URL as given
@@ -31,10 +38,11 @@ std::string DecodeEscapes(std::string_view text);
 // the download test wants it.
 bool CheckUrlHost(std::string_view raw, std::string_view host, const char* hostSuffix);
 
-// True when the URL lies inside the trusted location: its host ends in `hostSuffix` (exactly,
-// case-sensitively, at a character boundary) and the first two segments of its path, each with
-// its slash, are `pathPrefix`. A path whose first two segments differ is logged as
-// "[CheckDownloadURL] Failed, strUrlPath = %s" (1); every other refusal is silent.
+// True when the URL lies inside the trusted location: its raw text begins with "http://" or
+// "https://", its host ends in `hostSuffix` (exactly, case-sensitively, at a character boundary)
+// and the first two segments of its path, each with its slash, are `pathPrefix`. A path whose
+// first two segments differ is logged as "[CheckDownloadURL] Failed, strUrlPath = %s" (1); every
+// other refusal is silent.
 // Refused as well, since the request would not go where the test looked: user information or an
 // escape in the authority; a host ending in a dot or holding a slash, a backslash or "@"; a "." or
 // ".." segment, a backslash, a control character or a blank in the decoded path or in the raw

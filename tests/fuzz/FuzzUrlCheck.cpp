@@ -49,6 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (lines.size() > 1 || (accepted && !lines.empty())) __builtin_trap();
   if (!lines.empty() && lines[0].compare(0, kLineStart.size(), kLineStart) != 0) __builtin_trap();
   if (!accepted) return 0;
+  if (SchemeOf(raw) == UrlScheme::kOther) __builtin_trap();
 
   const size_t first = path.find('/');
   if (first == std::string_view::npos || path.compare(first + 1, 16, kPrefix) != 0) __builtin_trap();

@@ -15,11 +15,19 @@ file: no faults). One rule per line, blank lines and '#' lines ignored:
 exactly with the percent-decoded request path.
 Options: status=N, nolength, cut=N, trickle=N, delay=MS, redirect=URL, length=N.
 redirect=URL answers 302 with that Location, or status=N when both are given.
+
+With --tls DIR the server also answers CONNECT: it opens a TLS tunnel to this
+same portal, with the certificate DIR/<host>.crt (key DIR/<host>.key) for the
+tunnel's host where there is one, else DIR/portal.crt (tests/portal/
+make-test-certs makes them). Requests in a tunnel are logged with their https
+URL ("GET https://host:443/a/b.bin -> 200"), the tunnel itself as
+"CONNECT host:443 -> 200".
 """
 import argparse
 import os
 import signal
 import socketserver
+import ssl
 import sys
 import threading
 import time
@@ -59,6 +67,31 @@ def load_faults(root):
 class PortalHandler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     timeout = 60  # drop idle keep-alive connections eventually
+
+    tunnel = None  # "host:port" of the CONNECT that this connection turned into TLS
+
+    def do_CONNECT(self):
+        host = self.path.rsplit(":", 1)[0]
+        context = self.server.tls_context(host)
+        if context is None:
+            return self.send_error(501, f"Unsupported method ({self.command!r})")
+        self.send_response(200, "Connection established")
+        self.end_headers()
+        self.rfile.close()
+        self.wfile.close()
+        try:
+            self.request = context.wrap_socket(self.connection, server_side=True)
+        except (ssl.SSLError, OSError):
+            self.close_connection = True
+            return
+        self.tunnel = self.path
+        self.setup()  # reads and writes go through the tunnel from now on
+        self.close_connection = False  # whatever the CONNECT said, the tunnel stays open
+
+    def finish(self):
+        super().finish()
+        if self.tunnel:
+            self.request.close()
 
     def do_GET(self):
         self.serve(send_body=True)
@@ -132,14 +165,19 @@ class PortalHandler(BaseHTTPRequestHandler):
     def log_request(self, code="-", size="-"):
         words = (self.requestline or "").split()
         target = words[1] if len(words) > 1 else "-"
+        if self.tunnel and target.startswith("/"):
+            target = f"https://{self.tunnel}{target}"
         self.server.log_line(f"{self.command or '-'} {target} -> {int(code)}")
 
 
 class PortalServer(ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, port, root, log_path=None):
+    def __init__(self, port, root, log_path=None, tls_dir=None):
         self.root = os.path.realpath(root)
+        self.tls_dir = tls_dir
+        self.tls_contexts = {}
+        self.tls_lock = threading.Lock()
         self.log_file = open(log_path, "a", encoding="utf-8") if log_path else None
         self.log_lock = threading.Lock()
         super().__init__(("127.0.0.1", port), PortalHandler)
@@ -148,6 +186,20 @@ class PortalServer(ThreadingHTTPServer):
         # Skip HTTPServer's reverse name lookup; the address is always loopback.
         socketserver.TCPServer.server_bind(self)
         self.server_name, self.server_port = self.server_address[:2]
+
+    def tls_context(self, host):
+        """The server context of a tunnel to `host`; None without --tls."""
+        if not self.tls_dir:
+            return None
+        own = os.path.join(self.tls_dir, f"{host}.crt")
+        name = host if os.path.basename(own) == f"{host}.crt" and os.path.isfile(own) else "portal"
+        with self.tls_lock:
+            if name not in self.tls_contexts:
+                context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+                path = os.path.join(self.tls_dir, name)
+                context.load_cert_chain(f"{path}.crt", f"{path}.key")
+                self.tls_contexts[name] = context
+            return self.tls_contexts[name]
 
     def log_line(self, line):
         if self.log_file:
@@ -176,15 +228,18 @@ def main(argv=None):
     parser.add_argument("--port", type=int, default=0, help="port on 127.0.0.1 (0: any free port)")
     parser.add_argument("--state-file", help="file receiving the bound port")
     parser.add_argument("--log", help="file to append '<METHOD> <target> -> <status>' lines to")
+    parser.add_argument("--tls", metavar="DIR", help="answer CONNECT with TLS tunnels, certificates from DIR")
     args = parser.parse_args(argv)
     if not os.path.isdir(args.root):
         parser.error(f"--root {args.root!r} is not a directory")
+    if args.tls and not os.path.isfile(os.path.join(args.tls, "portal.crt")):
+        parser.error(f"--tls {args.tls!r} holds no portal.crt")
 
     stop = threading.Event()
     for sig in (signal.SIGTERM, signal.SIGINT):
         signal.signal(sig, lambda *_: stop.set())
 
-    server = PortalServer(args.port, args.root, args.log)
+    server = PortalServer(args.port, args.root, args.log, args.tls)
     port = server.server_address[1]
     if args.state_file:
         write_state(args.state_file, port)

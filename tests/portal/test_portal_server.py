@@ -3,6 +3,7 @@ python3 -m unittest discover -s tests/portal -p 'test_*.py')."""
 import http.client
 import os
 import signal
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -11,11 +12,21 @@ import unittest
 import urllib.request
 
 SERVER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "portal_server.py")
+MAKE_CERTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "make-test-certs")
 PAYLOAD = bytes(range(256)) * 4  # 1024 bytes, every byte value
 APP_PATH = "/orbina/velsetup/control/control.xml"
 
 
 class PortalServerTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.certs = tempfile.TemporaryDirectory()
+        subprocess.run([MAKE_CERTS, cls.certs.name], check=True)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.certs.cleanup()
+
     def setUp(self):
         self.tmp = tempfile.TemporaryDirectory()
         self.addCleanup(self.tmp.cleanup)
@@ -32,7 +43,7 @@ class PortalServerTest(unittest.TestCase):
         self.stderr = open(os.path.join(self.tmp.name, "stderr"), "w+b")
         self.proc = subprocess.Popen(
             [sys.executable, SERVER, "--root", self.root, "--port", "0",
-             "--state-file", self.state, "--log", self.log],
+             "--state-file", self.state, "--log", self.log, "--tls", self.certs.name],
             stdout=self.stdout, stderr=self.stderr)
         self.port = self.wait_for_port()
 
@@ -72,6 +83,14 @@ class PortalServerTest(unittest.TestCase):
         c = self.conn()
         c.request(method, target)
         return c.getresponse()
+
+    def tunnel(self, host, trusted="ca.crt"):
+        """An HTTPS connection through a CONNECT tunnel of the server to `host`."""
+        context = ssl.create_default_context(cafile=os.path.join(self.certs.name, trusted))
+        c = http.client.HTTPSConnection("127.0.0.1", self.port, timeout=5, context=context)
+        c.set_tunnel(host, 443)
+        self.addCleanup(c.close)
+        return c
 
     def log_lines(self):
         with open(self.log) as f:
@@ -232,6 +251,52 @@ class PortalServerTest(unittest.TestCase):
         self.assertEqual(self.get("/small.bin").status, 500)
         self.stderr.seek(0)
         self.assertIn(b"bogus=1", self.stderr.read())
+
+    # TLS tunnels
+
+    def test_tunnel_serves_the_portal_over_tls(self):
+        self.faults("/old.bin redirect=http://update.orbina.com/small.bin\n")
+        c = self.tunnel("update.orbina.com")
+        for target, status, body in ((APP_PATH, 200, PAYLOAD), ("/old.bin", 302, b"redirected\n"),
+                                     ("/nope.bin", 404, b"not found\n")):
+            c.request("GET", target)
+            r = c.getresponse()
+            self.assertEqual((r.status, r.read()), (status, body))
+        self.assertEqual(c.sock.getpeercert()["subject"], ((("commonName", "update.orbina.com"),),))
+        self.assertEqual(self.log_lines(), [
+            "CONNECT update.orbina.com:443 -> 200",
+            f"GET https://update.orbina.com:443{APP_PATH} -> 200",
+            "GET https://update.orbina.com:443/old.bin -> 302",
+            "GET https://update.orbina.com:443/nope.bin -> 404",
+        ])
+
+    def test_tunnel_certificate_chosen_by_host(self):
+        with self.assertRaises(ssl.SSLCertVerificationError):
+            self.tunnel("untrusted.orbina.com").request("GET", APP_PATH)
+        # Its own CA vouches for it: only the trust differs.
+        c = self.tunnel("untrusted.orbina.com", trusted="untrusted-ca.crt")
+        c.request("GET", "/small.bin")
+        self.assertEqual(c.getresponse().read(), b"0123456789")
+        # Another host gets the portal's leaf, which does not name it.
+        with self.assertRaises(ssl.SSLCertVerificationError):
+            self.tunnel("other.orbina.com").request("GET", APP_PATH)
+        # The server carries on.
+        self.assertEqual(self.get("/small.bin").read(), b"0123456789")
+
+    def test_connect_without_tls_unsupported(self):
+        port_file = os.path.join(self.tmp.name, "plain.port")
+        plain = subprocess.Popen([sys.executable, SERVER, "--root", self.root, "--state-file", port_file],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(plain.wait, 5)
+        self.addCleanup(plain.terminate)
+        deadline = time.monotonic() + 5
+        while not os.path.exists(port_file) and time.monotonic() < deadline:
+            time.sleep(0.02)
+        with open(port_file) as f:
+            c = http.client.HTTPConnection("127.0.0.1", int(f.read()), timeout=5)
+        self.addCleanup(c.close)
+        c.request("CONNECT", "update.orbina.com:443")
+        self.assertEqual(c.getresponse().status, 501)
 
     # log and shutdown
 

@@ -70,7 +70,7 @@ std::vector<LintCase> Cases() {
        {"3:missing-source", "4:missing-dest"}},
       {"UntrustedLocations",
        Item(File("a.dll", "http://update.example.com/orbina/velsetup/a.dll") +
-            File("b.dll", "https://update.orbina.com/orbina/velsetup/b.dll") +
+            File("b.dll", "ftp://update.orbina.com/orbina/velsetup/b.dll") +
             File("c.dll", "http://update.orbina.com/ORBINA/velsetup/c.dll") +
             File("d.dll", At("d.dll"), "<SOURCE_WIN9X>http://update.orbina.com/other/d.dll</SOURCE_WIN9X>") +
             File("e.dll", "http://update.orbina.com/orbina/velsetup/../e.dll") +

@@ -86,6 +86,18 @@ std::vector<UrlCase> Cases() {
       {"BackslashInHost", "evil.example.net\\x.orbina.com", kPath, false, kNoLine,
        "http://x.orbina.com/orbina/velsetup/a.bin"},
       {"ControlInHost", "update\x01.orbina.com", kPath, false},
+      // Schemes: https under the rules of http, nothing else.
+      {"Https", kHost, kPath, true, kNoLine, "https://update.orbina.com/orbina/velsetup/a.bin"},
+      {"HttpsInCapitalsWithPort", kHost, kPath, true, kNoLine,
+       "HTTPS://update.orbina.com:8443/orbina/velsetup/a.bin"},
+      {"HttpsOtherHost", "update.example.com", kPath, false, kNoLine,
+       "https://update.example.com/orbina/velsetup/a.bin"},
+      {"HttpsOtherPath", kHost, "/other/place/a", false, "other/place/",
+       "https://update.orbina.com/other/place/a"},
+      {"HttpsDotDot", kHost, kPath, false, kNoLine, "https://update.orbina.com/orbina/velsetup/x/../a.bin"},
+      {"OtherScheme", kHost, kPath, false, kNoLine, "ftp://update.orbina.com/orbina/velsetup/a.bin"},
+      {"SchemeWithoutSlashes", kHost, kPath, false, kNoLine, "https:update.orbina.com/orbina/velsetup/a.bin"},
+      {"NoScheme", kHost, kPath, false, kNoLine, "update.orbina.com/orbina/velsetup/a.bin"},
   };
 }
 

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "AnsiText.h"
 #include "UrlCheck.h"
 
 #ifdef _WIN32
@@ -15,15 +14,11 @@ namespace {
 // The system's URL cracker holds a URL of at most INTERNET_MAX_URL_LENGTH characters.
 constexpr size_t kCrackerUrlLimit = 2083;
 
-// What the system's URL cracker makes of an HTTP URL with escapes decoded: the host without user
-// information and port, and the path with the query. False for another scheme.
-bool SplitHttpUrl(const std::string& url, std::string& host, std::string& path) {
-  constexpr char kScheme[] = "http://";
-  const size_t schemeLength = std::strlen(kScheme);
-  if (url.size() > kCrackerUrlLimit || url.size() < schemeLength ||
-      !EqualNoCase(url.substr(0, schemeLength).c_str(), kScheme)) {
-    return false;
-  }
+// What the system's URL cracker makes of an http or https URL with escapes decoded: the host
+// without user information and port, and the path with the query. False for another scheme.
+bool SplitDownloadUrl(const std::string& url, std::string& host, std::string& path) {
+  size_t schemeLength = 0;
+  if (url.size() > kCrackerUrlLimit || SchemeOf(url, &schemeLength) == UrlScheme::kOther) return false;
   size_t authorityEnd = url.find_first_of("/?#", schemeLength);
   if (authorityEnd == std::string::npos) authorityEnd = url.size();
   std::string authority = url.substr(schemeLength, authorityEnd - schemeLength);
@@ -46,7 +41,7 @@ bool IsTrustedDownloadUrl(const std::string& url, const char* hostSuffix) {
 #else
   std::string host;
   std::string path;
-  if (!SplitHttpUrl(url, host, path)) return false;
+  if (!SplitDownloadUrl(url, host, path)) return false;
   return CheckDownloadUrlParts({url, host, path}, hostSuffix, kTrustedPathPrefix);
 #endif
 }

@@ -3,8 +3,9 @@
 // what the robot waits for and does, and then the statuses the control window received, the
 // files, the registry and the log lines. Texts may use %ROOT% (the scenario's folder, also "Home",
 // so that the temporary folder is %TEMP% = %ROOT%\VelTemp), %DEST% (%ROOT%\Dest), %URL% (the served
-// folder), %KEY% (a throwaway key below HKEY_CURRENT_USER) and %HOLDER% (the helper program that
-// holds a file). Expected log lines ending in "*" give only the start of the line.
+// folder; %HTTPS% the same over TLS, %UNTRUSTED% over TLS from a host with an untrusted
+// certificate), %KEY% (a throwaway key below HKEY_CURRENT_USER) and %HOLDER% (the helper program
+// that holds a file). Expected log lines ending in "*" give only the start of the line.
 #include <windows.h>
 #include <commctrl.h>
 #include <shlwapi.h>
@@ -138,15 +139,19 @@ std::string Expand(std::string text) {
   text = Replace(text, "%TEMP%", g_root + "\\VelTemp");
   text = Replace(text, "%ROOT%", g_root);
   text = Replace(text, "%URL%", std::string("http://update.orbina.com/") + kServed);
+  text = Replace(text, "%HTTPS%", std::string("https://update.orbina.com/") + kServed);
+  text = Replace(text, "%UNTRUSTED%", std::string("https://untrusted.orbina.com/") + kServed);
   text = Replace(text, "%PATH%", std::string("/") + kServed);
   text = Replace(text, "%KEY%", kTestKey);
   return Replace(text, "%HOLDER%", g_holder);
 }
 
 // Manifest pieces.
+std::string FileAt(const std::string& name, const std::string& url, const std::string& body = "") {
+  return "<FILE NAME='" + name + "'><SOURCE>" + url + "</SOURCE><DEST>%DEST%</DEST>" + body + "</FILE>";
+}
 std::string FileFrom(const std::string& name, const std::string& source, const std::string& body = "") {
-  return "<FILE NAME='" + name + "'><SOURCE>%URL%" + source + "</SOURCE><DEST>%DEST%</DEST>" + body +
-         "</FILE>";
+  return FileAt(name, "%URL%" + source, body);
 }
 std::string File(const std::string& name, const std::string& body = "") { return FileFrom(name, name, body); }
 std::string Item(const std::string& name, const std::string& body, const std::string& mode = "velsetup") {
@@ -261,6 +266,23 @@ std::vector<Scenario> Scenarios() {
                                               "[DownloadInstallFiles] Download Failed (%URL%slow.dll)"};
   const std::string slowItem = List(Item("S", File("slow.dll")));
   const std::string trickle = "%PATH%slow.dll trickle=4000 delay=100\n";
+
+  // The two items over https, the first with a run file fetched over https too.
+  const std::string overTls = List(
+      Item("A", FileAt("a1.dll", "%HTTPS%a1.dll",
+                       Size(a1) + "<RUNFILE NAME='runner.exe'><RUNSOURCE>%HTTPS%runner.exe</RUNSOURCE>"
+                                  "<RUNPARAM>--ran</RUNPARAM></RUNFILE>") +
+                    FileAt("a2.dll", "%HTTPS%a2.dll", Size(a2))) +
+      Item("B", FileAt("server.dll", "%HTTPS%server.zip",
+                       Size(server) + Tag("REGISTER", "1") + Tag("CLASSID", VELSETUP_FIXTURE_CLASS_ID))));
+  std::vector<Served> overTlsServed = twoItemsServed;
+  overTlsServed.push_back({"runner.exe", recorder});
+  std::vector<std::string> installOverTls = installTwo;
+  installOverTls.insert(installOverTls.begin() + 1,
+                        "[RunFileAndWait] Download File %HTTPS%runner.exe -> %TEMP%\\runner.exe");
+  std::vector<std::string> overTlsFiles = twoItemsFiles;
+  overTlsFiles.push_back("VelTemp/runner.exe.record");  // the run file ran
+  const std::string tlsSource = "<SOURCE>%HTTPS%list.xml</SOURCE>";
 
   // clang-format off
   return {
@@ -442,6 +464,31 @@ std::vector<Scenario> Scenarios() {
      false, true, -1, {"Dest/k1.dll", "Dest/k2.dll", "Dest/k3.dll", "Dest/k4.dll", "Dest/k5.dll"},
      {"key:C", "key:D", "uninstall:K\\k1=%DEST%\\k1.dll", "uninstall:K\\k2=%DEST%\\k2.dll",
       "uninstall:K\\k3=%DEST%\\k3.dll", "uninstall:K\\k4=%DEST%\\k4.dll", "uninstall:K\\k5=%DEST%\\k5.dll"}},
+    // Over https: the manifest, the files and the run file, with the test CA trusted.
+    {"HttpsManifestFilesAndRunFile", overTls, overTlsServed, "", tlsSource, {}, {}, "",
+     {{{}, statuses({Percent(a1.size(), total), Percent(a1.size() + a2.size(), total), "30:100", "40", "100",
+                     "closed"}), installOverTls}},
+     false, true, -1, overTlsFiles, twoItemsRecords},
+    // A certificate that no trusted CA vouches for fails the manifest or the file like a server
+    // that cannot be reached, its error code in the log.
+    {"HttpsManifestWithUntrustedCertificate", List(Item("A", File("a1.dll"))), {{"a1.dll", a1}}, "",
+     "<SOURCE>%UNTRUSTED%list.xml</SOURCE>", {}, {}, "",
+     {{{Box(IDS_MANIFEST_FAILED, IDOK)}, {"20", "21", "101", "closed"},
+       {"[DownloadFile] InternetOpenUrl(%UNTRUSTED%list.xml) Failed (Error Code = 12057)"}}},
+     false, true, 0, {"VelTemp/"}, {}},
+    {"HttpsFileWithUntrustedCertificate", List(Item("A", FileAt("a1.dll", "%UNTRUSTED%a1.dll"))), {{"a1.dll", a1}},
+     "", tlsSource, {}, {}, "",
+     {{{Box(IDS_DOWNLOAD_FAILED, IDOK)}, statuses({"30:100", "101", "closed"}),
+       {"[DownloadFile] InternetOpenUrl(%UNTRUSTED%a1.dll) Failed (Error Code = 12057)",
+        "[DownloadInstallFiles] Download Failed (%UNTRUSTED%a1.dll)"}}},
+     false, true, -1, {"Dest/", "VelTemp/"}, {}},
+    // A redirect may not leave https for http, even inside the trusted location.
+    {"HttpsRedirectToHttpRefused", List(Item("A", FileAt("a1.dll", "%HTTPS%old.dll"))), {{"a1.dll", a1}},
+     "%PATH%old.dll redirect=%URL%a1.dll\n", tlsSource, {}, {}, "",
+     {{{Box(IDS_DOWNLOAD_FAILED, IDOK)}, statuses({"30:100", "101", "closed"}),
+       {"[DownloadFile] Redirect from https to http refused (%HTTPS%old.dll -> %URL%a1.dll)",
+        "[DownloadInstallFiles] Download Failed (%HTTPS%old.dll)"}}},
+     false, true, -1, {"Dest/", "VelTemp/"}, {}},
   };
   // clang-format on
 }
@@ -596,7 +643,9 @@ const char* const kLogPrefixes[] = {"CDlgDownload::InstallDownloadedFiles",
                                     "[ExtractZipFile]",
                                     "[UndoInstall]",
                                     "[RunFileAndWait]",
-                                    "[RegDeleteAllKey]"};
+                                    "[RegDeleteAllKey]",
+                                    "[DownloadFile] InternetOpenUrl",
+                                    "[DownloadFile] Redirect"};
 
 std::vector<std::string> LogOfInterest(const CSetupRun& run) {
   std::vector<std::string> lines;
@@ -895,9 +944,12 @@ void AnswerBox(CRunState& state, const Step* step, HWND box, const ProcessWindow
   ++state.step;
 }
 
+// The served list.xml is the manifest unless the scenario's elements begin with a SOURCE.
 std::string ArgumentsOf(const Scenario& scenario, const CRunState& state) {
-  std::string param = "<PARAM><SOURCE>" + Expand("%URL%") + "list.xml</SOURCE><MODE>velsetup</MODE>" +
-                      scenario.param + "</PARAM>";
+  const std::string own = Expand(scenario.param);
+  const std::string source =
+      own.rfind("<SOURCE>", 0) == 0 ? "" : "<SOURCE>" + Expand("%URL%") + "list.xml</SOURCE>";
+  std::string param = "<PARAM>" + source + "<MODE>velsetup</MODE>" + own + "</PARAM>";
   std::string arguments = "-x \"" + param + "\"";
   if (scenario.notify) arguments += " -w " + state.control.HandleArgument();
   return arguments;

@@ -2,28 +2,32 @@
 
 #include "SetupLog.h"
 
-CSha256::CSha256() {
-  if (!::CryptAcquireContextA(m_provider.Put(), nullptr, nullptr, PROV_RSA_AES,
-                              CRYPT_VERIFYCONTEXT | CRYPT_SILENT)) {
+void CSha256::Reset() {
+  m_hash.Reset();
+  m_failed = false;
+}
+
+bool CSha256::Begin() {
+  if (m_failed) return false;
+  if (m_hash) return true;
+  if (!m_provider && !::CryptAcquireContextA(m_provider.Put(), nullptr, nullptr, PROV_RSA_AES,
+                                             CRYPT_VERIFYCONTEXT | CRYPT_SILENT)) {
     LogWrite(1, "[Sha256] CryptAcquireContext(PROV_RSA_AES) Failed, Error Code = %d",
              static_cast<int>(::GetLastError()));
     m_failed = true;
-    return;
+    return false;
   }
-  Reset();
-}
-
-void CSha256::Reset() {
-  if (!m_provider) return;
-  m_failed = !::CryptCreateHash(m_provider.Get(), CALG_SHA_256, 0, 0, m_hash.Put());
-  if (m_failed) {
+  if (!::CryptCreateHash(m_provider.Get(), CALG_SHA_256, 0, 0, m_hash.Put())) {
     LogWrite(1, "[Sha256] CryptCreateHash(CALG_SHA_256) Failed, Error Code = %d",
              static_cast<int>(::GetLastError()));
+    m_failed = true;
+    return false;
   }
+  return true;
 }
 
 bool CSha256::Add(const void* data, size_t size) {
-  if (m_failed) return false;
+  if (!Begin()) return false;
   const BYTE* bytes = static_cast<const BYTE*>(data);
   while (size > 0) {
     const DWORD part = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
@@ -39,12 +43,10 @@ bool CSha256::Add(const void* data, size_t size) {
 }
 
 bool CSha256::Finish(CSha256Digest& digest) {
+  if (!Begin()) return false;
   DWORD size = static_cast<DWORD>(digest.size());
-  if (m_failed || !::CryptGetHashParam(m_hash.Get(), HP_HASHVAL, digest.data(), &size, 0) ||
-      size != digest.size()) {
-    if (!m_failed) {
-      LogWrite(1, "[Sha256] CryptGetHashParam Failed, Error Code = %d", static_cast<int>(::GetLastError()));
-    }
+  if (!::CryptGetHashParam(m_hash.Get(), HP_HASHVAL, digest.data(), &size, 0) || size != digest.size()) {
+    LogWrite(1, "[Sha256] CryptGetHashParam Failed, Error Code = %d", static_cast<int>(::GetLastError()));
     m_failed = true;
     return false;
   }

@@ -13,11 +13,11 @@
 #define CALG_SHA_256 (ALG_CLASS_HASH | ALG_TYPE_ANY | 12)
 #endif
 
-// One running hash. A system without the algorithm fails closed: Finish returns false, with a
+// One running hash; the system's provider is reached only when bytes come, so an unused one
+// costs nothing. A system without the algorithm fails closed: Finish returns false, with a
 // level-1 line, and no digest ever matches.
 class CSha256 : public CDownloadSink {
  public:
-  CSha256();
   // Starts again from no bytes.
   void Reset();
   bool Add(const void* data, size_t size);
@@ -26,6 +26,9 @@ class CSha256 : public CDownloadSink {
   bool Finish(CSha256Digest& digest);
 
  private:
+  // Makes the hash object of a start on first use; false when it cannot be made.
+  bool Begin();
+
   CScopedCryptProvider m_provider;
   CScopedCryptHash m_hash;
   bool m_failed = false;

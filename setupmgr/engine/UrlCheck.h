@@ -24,6 +24,9 @@ struct CDownloadUrlParts {
 // resolve "." and ".." segments, which would hide them from the test).
 std::string DecodeEscapes(std::string_view text);
 
+// The value of a hex digit of either case; -1 for any other character.
+int HexDigitValue(char c);
+
 // True when the URL lies inside the trusted location: its host ends in `hostSuffix` (exactly,
 // case-sensitively, at a character boundary) and the first two segments of its path, each with
 // its slash, are `pathPrefix`. A path whose first two segments differ is logged as

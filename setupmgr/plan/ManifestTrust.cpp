@@ -4,13 +4,6 @@
 
 namespace {
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 }  // namespace
@@ -18,7 +11,7 @@ char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + '
 bool ReadSha256Text(std::string_view text, CSha256Digest& digest) {
   if (text.size() != 2 * digest.size()) return false;
   for (size_t i = 0; i < digest.size(); ++i) {
-    const int high = HexValue(text[2 * i]), low = HexValue(text[2 * i + 1]);
+    const int high = HexDigitValue(text[2 * i]), low = HexDigitValue(text[2 * i + 1]);
     if (high < 0 || low < 0) return false;
     digest[i] = static_cast<uint8_t>(high << 4 | low);
   }

@@ -582,6 +582,18 @@ std::vector<Scenario> Scenarios() {
         "CDlgDownload::InstallDownloadedFiles", "[InstallProcess] MoveInstalleFiles(%TEMP%\\p.dll ->%DEST%\\p.dll)",
         "CDlgDownload::OnSetupComplete"}}},
      false, true, -1, {"Dest/p.dll:p.dll"}, {"uninstall:P\\p=%DEST%\\p.dll"}},
+    // A kept run file of a current version but other bytes is fetched again before it runs.
+    {"KeptRunFileWithWrongHashFetchedAgain",
+     List(Item("R", File("r.dll", RunFile("<RUNDEST>%ROOT%\\Run</RUNDEST>" + Tag("RUNSHA256", Sha256Hex(recorder)))))),
+     {{"r.dll", a2}, {"runner.exe", recorder}}, "", "", {{"Run/runner.exe", v1234}}, {}, "",
+     {{{}, statuses({"30:100", "40", "100", "closed"}),
+       {"CDlgDownload::InstallDownloadedFiles",
+        "[RunFileAndWait] SHA256 (%ROOT%\\Run\\runner.exe) (U:" + Sha256Hex(recorder) + ") != (L:" + Sha256Hex(v1234) +
+            ")",
+        "[RunFileAndWait] Download File %URL%runner.exe -> %ROOT%\\Run\\runner.exe",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\r.dll ->%DEST%\\r.dll)", "CDlgDownload::OnSetupComplete"}}},
+     false, true, -1, {"Dest/r.dll:r.dll", "Run/runner.exe:runner.exe", "Run/runner.exe.record"},
+     {"uninstall:R\\r=%DEST%\\r.dll"}},
   };
   // clang-format on
 }

@@ -305,6 +305,8 @@ std::vector<Scenario> Scenarios() {
     served.push_back({path, bytes});
     return served;
   };
+  // An installed file that an accepted manifest would re-record: a refused one records nothing.
+  const std::vector<Served> signedPlaced = {{"Dest/a1.dll", a1}};
   const std::string notVerified =
       "[DownloadFileList] Manifest refused: signature not verified (CryptVerifySignature*";
 
@@ -505,34 +507,34 @@ std::vector<Scenario> Scenarios() {
      {"key:Signed", "serial:7", "uninstall:S\\a1=%DEST%\\a1.dll", "uninstall:S\\server=%DEST%\\server.dll",
       "uninstall:S\\r=%DEST%\\r.dll"}, true},
     // Refused like a manifest that did not arrive: nothing of it takes effect, no serial is kept.
-    {"SignedManifestUnsigned", signedList, signedServed, "%PATH%list.xml.sig status=404\n", "", {}, {}, "",
+    {"SignedManifestUnsigned", signedList, signedServed, "%PATH%list.xml.sig status=404\n", "", signedPlaced, {}, "",
      {{{Box(IDS_MANIFEST_FAILED, IDOK)}, {"20", "21", "101", "closed"},
        {"[DownloadFileList] Manifest refused: no signature (%URL%list.xml.sig)"}}},
-     false, true, -1, {"VelTemp/VelSetup.xml"}, {}, true},
+     false, true, -1, {"Dest/a1.dll:placed", "VelTemp/VelSetup.xml"}, {}, true},
     {"SignedManifestOneByteChanged", signedList, withServed("signed.xml", changedList),
-     "%PATH%list.xml.sig signof=%PATH%signed.xml\n", "", {}, {}, "",
+     "%PATH%list.xml.sig signof=%PATH%signed.xml\n", "", signedPlaced, {}, "",
      {{{Box(IDS_MANIFEST_FAILED, IDOK)}, {"20", "21", "101", "closed"}, {notVerified}}},
-     false, true, -1, {"VelTemp/VelSetup.xml"}, {}, true},
+     false, true, -1, {"Dest/a1.dll:placed", "VelTemp/VelSetup.xml"}, {}, true},
     {"SignedManifestSignatureOfAnother", signedList, withServed("other.xml", SignedList("8", Item("O", ""))),
-     "%PATH%list.xml.sig signof=%PATH%other.xml\n", "", {}, {}, "",
+     "%PATH%list.xml.sig signof=%PATH%other.xml\n", "", signedPlaced, {}, "",
      {{{Box(IDS_MANIFEST_FAILED, IDOK)}, {"20", "21", "101", "closed"}, {notVerified}}},
-     false, true, -1, {"VelTemp/VelSetup.xml"}, {}, true},
-    {"SignedManifestWrongKey", signedList, signedServed, "%PATH%list.xml.sig signwith=other\n", "", {}, {}, "",
+     false, true, -1, {"Dest/a1.dll:placed", "VelTemp/VelSetup.xml"}, {}, true},
+    {"SignedManifestWrongKey", signedList, signedServed, "%PATH%list.xml.sig signwith=other\n", "", signedPlaced, {}, "",
      {{{Box(IDS_MANIFEST_FAILED, IDOK)}, {"20", "21", "101", "closed"}, {notVerified}}},
-     false, true, -1, {"VelTemp/VelSetup.xml"}, {}, true},
-    {"SignedManifestSerialLowerThanAccepted", signedList, signedServed, "", "", {}, {"serial:9"}, "",
+     false, true, -1, {"Dest/a1.dll:placed", "VelTemp/VelSetup.xml"}, {}, true},
+    {"SignedManifestSerialLowerThanAccepted", signedList, signedServed, "", "", signedPlaced, {"serial:9"}, "",
      {{{Box(IDS_MANIFEST_FAILED, IDOK)}, {"20", "21", "101", "closed"},
        {"[DownloadFileList] Manifest refused: serial 7 lower than accepted 9"}}},
-     false, true, -1, {"VelTemp/VelSetup.xml"}, {"serial:9"}, true},
-    {"SignedManifestWithoutSerial", List(signedItems), signedServed, "", "", {}, {}, "",
+     false, true, -1, {"Dest/a1.dll:placed", "VelTemp/VelSetup.xml"}, {"serial:9"}, true},
+    {"SignedManifestWithoutSerial", List(signedItems), signedServed, "", "", signedPlaced, {}, "",
      {{{Box(IDS_MANIFEST_FAILED, IDOK)}, {"20", "21", "101", "closed"},
        {"[DownloadFileList] Manifest refused: no valid SERIAL ()"}}},
-     false, true, -1, {"VelTemp/VelSetup.xml"}, {}, true},
+     false, true, -1, {"Dest/a1.dll:placed", "VelTemp/VelSetup.xml"}, {}, true},
     // Refused after at most two blocks, not read whole.
-    {"SignatureTooLarge", signedList, withServed("list.xml.sig", std::string(300000, 's')), "", "", {}, {}, "",
+    {"SignatureTooLarge", signedList, withServed("list.xml.sig", std::string(300000, 's')), "", "", signedPlaced, {}, "",
      {{{Box(IDS_MANIFEST_FAILED, IDOK)}, {"20", "21", "101", "closed"},
        {"[DownloadFileList] Manifest refused: no signature (%URL%list.xml.sig)"}}},
-     false, true, -1, {"VelTemp/VelSetup.xml"}, {}, true},
+     false, true, -1, {"Dest/a1.dll:placed", "VelTemp/VelSetup.xml"}, {}, true},
     // With a key, the signature vouches for a file only through its hash.
     {"SignedManifestFilesWithoutHashRejected",
      SignedList("7", Item("A", File("a1.dll") + File("r.dll", Sha256(a2) + RunFile("")) + File("a2.dll", Sha256(a2)))),

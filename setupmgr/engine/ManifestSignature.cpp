@@ -36,7 +36,7 @@ bool VerifyManifestSignature(const std::string& manifest, const std::string& sig
     return false;
   }
   CScopedCryptProvider provider;
-  if (!::CryptAcquireContextA(provider.Put(), nullptr, nullptr, PROV_RSA_AES,
+  if (!::CryptAcquireContextA(provider.Put(), nullptr, nullptr, CryptProviderType(),
                               CRYPT_VERIFYCONTEXT | CRYPT_SILENT)) {
     why = Failed("CryptAcquireContext(PROV_RSA_AES)");
     return false;

@@ -2,6 +2,14 @@
 
 #include "SetupLog.h"
 
+namespace {
+DWORD g_providerType = PROV_RSA_AES;
+}  // namespace
+
+DWORD CryptProviderType() { return g_providerType; }
+
+void SetCryptProviderTypeForTesting(DWORD type) { g_providerType = type != 0 ? type : PROV_RSA_AES; }
+
 void CSha256::Reset() {
   m_hash.Reset();
   m_failed = false;
@@ -10,7 +18,7 @@ void CSha256::Reset() {
 bool CSha256::Begin() {
   if (m_failed) return false;
   if (m_hash) return true;
-  if (!m_provider && !::CryptAcquireContextA(m_provider.Put(), nullptr, nullptr, PROV_RSA_AES,
+  if (!m_provider && !::CryptAcquireContextA(m_provider.Put(), nullptr, nullptr, CryptProviderType(),
                                              CRYPT_VERIFYCONTEXT | CRYPT_SILENT)) {
     LogWrite(1, "[Sha256] CryptAcquireContext(PROV_RSA_AES) Failed, Error Code = %d",
              static_cast<int>(::GetLastError()));

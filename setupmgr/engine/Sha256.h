@@ -34,5 +34,10 @@ class CSha256 : public CDownloadSink {
   bool m_failed = false;
 };
 
+// The provider type the hash and the signature check ask for: PROV_RSA_AES, or for tests one the
+// system lacks (0 puts PROV_RSA_AES back), so that the refusal of a system without it is seen.
+DWORD CryptProviderType();
+void SetCryptProviderTypeForTesting(DWORD type);
+
 // The digest of the file at `path`; false, with a level-1 line, when it cannot be read or hashed.
 bool HashFile(const char* path, CSha256Digest& digest);

@@ -69,4 +69,22 @@ TEST(ManifestSignatureTest, KeyThatDoesNotDecodeIsARefusal) {
   EXPECT_EQ(0u, why.find("CryptDecodeObjectEx(public key) Failed, Error Code = ")) << why;
 }
 
+// A system without the provider refuses: no digest, no verified signature.
+TEST(ManifestSignatureTest, SystemWithoutTheProviderFailsClosed) {
+  const unsigned char key[] = {0x30, 0x03, 0x02, 0x01, 0x00};
+  SetCryptProviderTypeForTesting(999);
+  CSha256 hash;
+  CSha256Digest digest = {};
+  const bool added = hash.Add("abc", 3);
+  const bool finished = hash.Finish(digest);
+  std::string why;
+  const bool verified = VerifyManifestSignature("<UPDATELIST/>", std::string(256, 's'), key, sizeof key, why);
+  SetCryptProviderTypeForTesting(0);
+  EXPECT_FALSE(added);
+  EXPECT_FALSE(finished);
+  EXPECT_FALSE(verified);
+  EXPECT_EQ(0u, why.find("CryptAcquireContext(PROV_RSA_AES) Failed, Error Code = ")) << why;
+  EXPECT_EQ("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad", Digest("abc"));
+}
+
 }  // namespace

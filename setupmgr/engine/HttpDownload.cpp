@@ -106,7 +106,7 @@ bool CheckDownloadURL(const char* url, const char* hostSuffix, const char* pathP
 }
 
 bool DownloadFile(HINTERNET internet, const char* localPath, const char* url, bool bypassCache,
-                  HWND progressWindow, HANDLE cancelEvent) {
+                  HWND progressWindow, HANDLE cancelEvent, CDownloadSink* sink) {
   const DWORD flags =
       bypassCache ? INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE : INTERNET_FLAG_RESYNCHRONIZE;
   COpenedUrl opened;
@@ -163,6 +163,10 @@ bool DownloadFile(HINTERNET internet, const char* localPath, const char* url, bo
       break;
     }
     received += written;
+    if (sink != nullptr && !sink->Take(block, written)) {
+      failed = true;
+      break;
+    }
     // Posted, never sent: the worker does not wait for the dialog here.
     if (progressWindow != nullptr) {
       ::PostMessageA(progressWindow, WM_DOWNLOAD_PROGRESS, DOWNLOAD_PROGRESS_BYTES, written);

@@ -13,15 +13,23 @@
 // refused).
 bool CheckDownloadURL(const char* url, const char* hostSuffix, const char* pathPrefix);
 
+// Receives the body of a download block by block as it is written to the file; answering false
+// fails the download (the receiver logs why).
+class CDownloadSink {
+ public:
+  virtual ~CDownloadSink() = default;
+  virtual bool Take(const char* data, DWORD size) = 0;
+};
+
 // Streams the body of `url` into `localPath` (replaced when it exists) and returns true when the
 // file holds the complete body. Redirects are followed only inside the trusted location, and
 // never from https to http. An https server's certificate must be trusted by the system. Each
 // block written is posted to `progressWindow` as WM_DOWNLOAD_PROGRESS; `cancelEvent` is tested
 // after every block read. Both may be null. Without an announced length whatever arrived counts
 // as complete, also after a cancel; a short, failed or cancelled transfer of known length leaves
-// no file.
+// no file. `sink`, when given, sees every byte written, in order.
 bool DownloadFile(HINTERNET internet, const char* localPath, const char* url, bool bypassCache,
-                  HWND progressWindow, HANDLE cancelEvent);
+                  HWND progressWindow, HANDLE cancelEvent, CDownloadSink* sink = nullptr);
 
 // The announced length of the resource at `url`; 0 when the URL lies outside the trusted
 // location, the request fails, the final status is not 200 or no length is announced. The body

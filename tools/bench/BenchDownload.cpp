@@ -5,6 +5,7 @@
 
 #include "BenchSupport.h"
 #include "HttpDownload.h"
+#include "Sha256.h"
 #include "WinHandles.h"
 
 namespace {
@@ -23,6 +24,16 @@ bool ProductDownload(const char* url, const char* path) {
   CProgressWindow progress;
   return internet && progress.Window() != nullptr &&
          DownloadFile(internet.Get(), path, url, true, progress.Window(), nullptr);
+}
+
+bool HashedDownload(const char* url, const char* path) {
+  const CScopedInternet internet = OpenInternet();
+  CProgressWindow progress;
+  CSha256 hash;
+  CSha256Digest digest;
+  return internet && progress.Window() != nullptr &&
+         DownloadFile(internet.Get(), path, url, true, progress.Window(), nullptr, &hash) &&
+         hash.Finish(digest);
 }
 
 bool BareDownload(const char* url, const char* path) {

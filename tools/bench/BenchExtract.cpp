@@ -36,6 +36,16 @@ bool ProductExtract(const char* archive, const char* folder) {
          ExtractZipFile(archive, folder, progress.Window(), WM_EXTRACT_PROGRESS);
 }
 
+bool HashedExtract(const char* archive, const char* folder) {
+  CProgressWindow progress;
+  CEntryHash entry;
+  entry.name = "packed.bin";
+  CSha256Digest digest;
+  return progress.Window() != nullptr &&
+         ExtractZipFile(archive, folder, progress.Window(), WM_EXTRACT_PROGRESS, &entry) && entry.written &&
+         entry.hash.Finish(digest);
+}
+
 bool BareExtract(const char* archive, const char* folder) {
   const ZipCloser zip{unzOpen64(archive)};
   if (zip.zip == nullptr) return false;

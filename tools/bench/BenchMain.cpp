@@ -1,7 +1,7 @@
 // velsetup_bench: one measurement per call, printed as one line of "name=value" pairs for
 // scripts/bench, which repeats them and prints the table.
-//   velsetup_bench download product|bare URL FILE
-//   velsetup_bench extract product|bare ARCHIVE FOLDER
+//   velsetup_bench download product|hashed|bare URL FILE
+//   velsetup_bench extract product|hashed|bare ARCHIVE FOLDER
 //   velsetup_bench run VELSETUP.EXE PARAM STALL_MS
 //   velsetup_bench start EXE        (EXE started with "nothing")
 //   velsetup_bench nothing
@@ -19,8 +19,8 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: velsetup_bench download product|bare URL FILE\n"
-               "       velsetup_bench extract product|bare ARCHIVE FOLDER\n"
+               "usage: velsetup_bench download product|hashed|bare URL FILE\n"
+               "       velsetup_bench extract product|hashed|bare ARCHIVE FOLDER\n"
                "       velsetup_bench run VELSETUP.EXE PARAM STALL_MS\n"
                "       velsetup_bench start EXE\n"
                "       velsetup_bench nothing\n");
@@ -40,16 +40,20 @@ int main(int argc, char** argv) {
   if (command == "nothing") return 0;
   if ((command == "download" || command == "extract") && argc == 5) {
     const bool product = std::strcmp(argv[2], "product") == 0;
-    if (!product && std::strcmp(argv[2], "bare") != 0) return Usage();
+    const bool hashed = std::strcmp(argv[2], "hashed") == 0;
+    if (!product && !hashed && std::strcmp(argv[2], "bare") != 0) return Usage();
     const std::string first = WindowsPath(argv[3]);
     const std::string second = WindowsPath(argv[4]);
     const CStopwatch clock;
     bool ok;
     if (command == "download") {
-      ok = product ? ProductDownload(argv[3], second.c_str()) : BareDownload(argv[3], second.c_str());
+      ok = product  ? ProductDownload(argv[3], second.c_str())
+           : hashed ? HashedDownload(argv[3], second.c_str())
+                    : BareDownload(argv[3], second.c_str());
     } else {
-      ok = product ? ProductExtract(first.c_str(), second.c_str())
-                   : BareExtract(first.c_str(), second.c_str());
+      ok = product  ? ProductExtract(first.c_str(), second.c_str())
+           : hashed ? HashedExtract(first.c_str(), second.c_str())
+                    : BareExtract(first.c_str(), second.c_str());
     }
     return Report(clock.Milliseconds(), PeakWorkingSet(), ok);
   }

@@ -26,8 +26,10 @@ MIB = 1024 * 1024
 URL_BASE = "http://update.orbina.com/orbina/velsetup/bench/"
 
 SIZES = {
-    "full": dict(download=256 * MIB, archive=160 * MIB, entries=2000, items=100, files=10, repeats=5, stall=180),
-    "smoke": dict(download=4 * MIB, archive=2 * MIB, entries=40, items=2, files=5, repeats=1, stall=20),
+    "full": dict(download=256 * MIB, archive=160 * MIB, entries=2000, packed=64 * MIB, items=100, files=10, repeats=5,
+                 stall=180),
+    "smoke": dict(download=4 * MIB, archive=2 * MIB, entries=40, packed=2 * MIB, items=2, files=5, repeats=1,
+                  stall=20),
 }
 
 
@@ -173,10 +175,10 @@ def measure_download(session, sizes, table):
     big = generated(os.path.join(WORK, "data", "download-%d.bin" % sizes["download"]), random_file(sizes["download"]))
     session.publish(big, "big.bin")
     url = URL_BASE + "big.bin"
-    runs = {"product": [], "bare": [], "curl": []}
-    peaks = {"product": [], "bare": []}
+    runs = {"product": [], "hashed": [], "bare": [], "curl": []}
+    peaks = {"product": [], "hashed": [], "bare": []}
     for _ in range(sizes["repeats"]):
-        for kind in ("product", "bare"):
+        for kind in ("product", "hashed", "bare"):
             target = os.path.join(WORK, "download-%s.bin" % kind)
             figures = session.bench("download", kind, url, windows_path(target))
             ok = figures["ok"] == 1 and os.path.getsize(target) == sizes["download"]
@@ -194,6 +196,8 @@ def measure_download(session, sizes, table):
     what = "download %d MiB" % (sizes["download"] // MIB)
     product = median(runs["product"])
     table.add(what, "DownloadFile (Wine)", product, sizes["download"], median(peaks["product"]))
+    table.add("", "DownloadFile + SHA256 (Wine)", median(runs["hashed"]), sizes["download"], median(peaks["hashed"]),
+              "hashing %.2fx" % (median(runs["hashed"]) / product) if product else "")
     table.add("", "bare WinINet loop, 4 KiB (Wine)", median(runs["bare"]), sizes["download"], median(peaks["bare"]),
               ratio(product, median(runs["bare"])))
     table.add("", "curl through the portal (native)", median(runs["curl"]), sizes["download"], None,
@@ -229,6 +233,37 @@ def measure_extraction(session, sizes, table):
               ratio(product, median(runs["bare"])))
     table.add("", "unzip (native)", median(runs["unzip"]), sizes["archive"], None,
               ratio(product, median(runs["unzip"])))
+
+
+def packed_file(size):
+    """One random file "packed.bin", deflated as a packed FILE is published."""
+    def make(path):
+        rng = random.Random(size)
+        with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED, compresslevel=6) as z:
+            z.writestr("packed.bin", rng.randbytes(size))
+    return make
+
+
+def measure_packed_file(session, sizes, table):
+    zip_path = generated(os.path.join(WORK, "data", "packed-%d.zip" % sizes["packed"]), packed_file(sizes["packed"]))
+    runs = {"product": [], "hashed": []}
+    peaks = {"product": [], "hashed": []}
+    for _ in range(sizes["repeats"]):
+        for kind in ("product", "hashed"):
+            folder = os.path.join(WORK, "extract-%s" % kind)
+            clear(folder)
+            figures = session.bench("extract", kind, windows_path(zip_path), windows_path(folder))
+            if figures["ok"] != 1 or os.path.getsize(os.path.join(folder, "packed.bin")) != sizes["packed"]:
+                table.failed.append("packed file (%s)" % kind)
+            runs[kind].append(figures["ms"])
+            peaks[kind].append(figures["peak"])
+    for kind in ("product", "hashed"):
+        shutil.rmtree(os.path.join(WORK, "extract-%s" % kind), ignore_errors=True)
+    product = median(runs["product"])
+    table.add("one packed %d MiB file" % (sizes["packed"] // MIB), "ExtractZipFile (Wine)", product, sizes["packed"],
+              median(peaks["product"]))
+    table.add("", "ExtractZipFile + SHA256 (Wine)", median(runs["hashed"]), sizes["packed"], median(peaks["hashed"]),
+              "hashing %.2fx" % (median(runs["hashed"]) / product) if product else "")
 
 
 def count_files(folder):
@@ -316,6 +351,7 @@ def main():
     try:
         measure_download(session, sizes, table)
         measure_extraction(session, sizes, table)
+        measure_packed_file(session, sizes, table)
         measure_noop_run(session, sizes, table, os.path.realpath(args.setup))
     finally:
         session.stop()

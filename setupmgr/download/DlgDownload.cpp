@@ -16,8 +16,8 @@
 #include "Reboot.h"
 #include "SetupLog.h"
 #include "SetupProtocol.h"
+#include "TemporaryFolder.h"
 #include "TemporaryNames.h"
-#include "Util.h"
 #include "XmlLookup.h"
 #include "resource.h"
 
@@ -165,7 +165,13 @@ void CDlgDownload::OnInitDialog() {
 void CDlgDownload::OnDialogStart() {
   // Nothing is read or changed before every other run of this computer has ended.
   m_ePhase = EPhase::kWaiting;
-  if (!m_runLock.Acquire(m_hCancelEvent.Get()) || IsCancelled()) {
+  const ERunLock lock = m_runLock.Acquire(m_hCancelEvent.Get());
+  if (lock == ERunLock::kFailed) {
+    ShowResourceMessage(nullptr, IDS_MANIFEST_FAILED, MB_OK);
+    Abort();
+    return;
+  }
+  if (lock != ERunLock::kHeld || IsCancelled()) {
     Abort();
     return;
   }
@@ -312,11 +318,7 @@ int CDlgDownload::DownloadFileList() {
   Notify(SETUP_STATUS_GET_MANIFEST, 0);
 
   const std::string& folder = SystemFolders().m_strTempFolder;
-  if (!CUtil::CreateRecursiveDirectory(folder.c_str())) {
-    LogWrite(1, "[DownloadFileList] CUtil::CreateRecursiveDirectory(%s) Failed, Error Code = %d",
-             folder.c_str(), static_cast<int>(CUtil::LastError()));
-    return 0;
-  }
+  if (!PrepareTemporaryFolder(folder)) return 0;
   std::string localPath;
   if (!JoinFolderPath(folder, kManifestCopyName, localPath)) {
     LogWrite(1, "[DownloadFileList] Temp path too long (%s\\%s)", folder.c_str(), kManifestCopyName);

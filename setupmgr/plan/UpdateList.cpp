@@ -7,6 +7,7 @@
 #include "Folders.h"
 #include "ManifestText.h"
 #include "SetupLog.h"
+#include "TemporaryFolder.h"
 #include "TemporaryNames.h"
 #include "UpdateSet.h"
 #include "Util.h"
@@ -71,7 +72,7 @@ int CUpdateFile::CheckUpdateFile(const char* itemName, bool writeRecords) {
   CFoundFile copy;
   if (!TemporaryCopyPath(*this, tempPath) || !FindFile(tempPath, true, copy)) return 1;
   LogWrite(2, "[CreateUpdateList] Temp File exist (%s)", tempPath.c_str());
-  if (CheckUpdate(copy, bias) != 0) {
+  if (!TemporaryCopiesTrusted() || CheckUpdate(copy, bias) != 0) {
     ::DeleteFileA(tempPath.c_str());
     return 1;
   }

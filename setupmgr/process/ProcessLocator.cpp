@@ -53,6 +53,19 @@ bool HoldsFile(const CProcessInfo& process, const std::string& file) {
   return false;
 }
 
+// Whether the process behind `process` (opened before the question) still runs and holds the
+// file. Its identifier cannot name another process while that handle is open, so a fresh list
+// tells about the same process.
+bool StillHoldsFile(HANDLE process, DWORD processId, const std::string& file, EProcessFacility facility) {
+  if (::WaitForSingleObject(process, 0) != WAIT_TIMEOUT) return false;
+  CProcessList list(facility);
+  list.Enumerate();
+  for (size_t i = 0; i < list.GetCount(); ++i) {
+    if (list.GetAt(i).GetProcessId() == processId) return HoldsFile(list.GetAt(i), file);
+  }
+  return false;
+}
+
 }  // namespace
 
 bool TerminateProcessesUsingFile(const char* filePath, UINT questionId, EProcessFacility facility) {
@@ -67,14 +80,22 @@ bool TerminateProcessesUsingFile(const char* filePath, UINT questionId, EProcess
     if (process.GetProcessId() == self || !HoldsFile(process, file)) continue;
     LogWrite(2, "[TerminateProcessesUsingFile] %s is used by %s (PID = %lu)", filePath,
              process.GetPath().c_str(), process.GetProcessId());
+    // Opened before the question, so that the answer ends the program it was about and no other
+    // that has taken its identifier since.
+    const CScopedHandle handle(::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE,
+                                             process.GetProcessId()));
+    if (!handle) {
+      LogWrite(1, "[TerminateProcessesUsingFile] OpenProcess(%lu) Failed, Error Code = %d",
+               process.GetProcessId(), static_cast<int>(::GetLastError()));
+      continue;
+    }
     if (!AskToEnd(questionId, process)) {
       LogWrite(2, "[TerminateProcessesUsingFile] Terminate Process Canceled (%s)", process.GetPath().c_str());
       return false;
     }
-    CScopedHandle handle(::OpenProcess(PROCESS_ALL_ACCESS, FALSE, process.GetProcessId()));
-    if (!handle) {
-      LogWrite(1, "[TerminateProcessesUsingFile] OpenProcess(%lu) Failed, Error Code = %d",
-               process.GetProcessId(), static_cast<int>(::GetLastError()));
+    if (!StillHoldsFile(handle.Get(), process.GetProcessId(), file, facility)) {
+      LogWrite(2, "[TerminateProcessesUsingFile] No longer used by %s (PID = %lu)", process.GetPath().c_str(),
+               process.GetProcessId());
       continue;
     }
     if (!::TerminateProcess(handle.Get(), 0)) {

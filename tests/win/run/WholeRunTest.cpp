@@ -23,6 +23,7 @@
 #include "NotifyWindow.h"
 #include "Portal.h"
 #include "ProgressFace.h"
+#include "RunLock.h"
 #include "Pump.h"
 #include "SetupProtocol.h"
 #include "Screenshot.h"
@@ -66,6 +67,7 @@ struct Step {
   bool barAtEnd = false;            // its progress bar then at the end of a range above 65,535
   const wchar_t* status = nullptr;  // kScreenshot: the status line then
   std::string artifact;             // kScreenshot: the file the screenshot is kept in
+  std::string logged;               // or: the run's log holds a line of interest starting so
 };
 Step Box(UINT id, int press, int visible = -1, Act act = Act::kNone) {
   Step step;
@@ -85,6 +87,12 @@ Step Requested(const std::string& file, int count, Act act) {
 Step Extracted(const std::string& file, Act act) {
   Step step;
   step.file = file;
+  step.act = act;
+  return step;
+}
+Step Logged(const std::string& start, Act act) {
+  Step step;
+  step.logged = start;
   step.act = act;
   return step;
 }
@@ -121,6 +129,7 @@ struct Scenario {
   std::vector<std::string> files;     // below %ROOT% afterwards: "path", "path:served" (its bytes),
                                       // "folder/" (empty), "prefix*" (one or more files)
   std::vector<std::string> registry;  // afterwards, see RegistryFacts
+  bool lockHeld = false;              // another run holds the run lock throughout
 };
 
 std::string g_root;    // the running scenario's folder
@@ -371,11 +380,12 @@ std::vector<Scenario> Scenarios() {
        {"CDlgDownload::InstallDownloadedFiles", heldLine, inUse, usedBy,
         "[TerminateProcessesUsingFile] Terminate Process Canceled (%HOLDER%)", "CDlgDownload::OnSetupComplete"}}},
      false, true, 0, {"Dest/held.dll:placed", "VelTemp/held.dll:held.dll"}, {heldRecord, pending}},
-    // The holder is gone when the answer comes: it is skipped, not a refusal.
+    // The holder is gone when the answer comes (its identifier may name another program by then):
+    // nothing is ended, and that is no refusal.
     {"ForceDeleteHolderAlreadyGone", held, heldServed, "", forceDelete, heldPlaced, {}, "Dest/held.dll",
      {{{Box(IDS_CLOSE_TO_INSTALL, IDYES, -1, Act::kEndHolder)}, statuses({"30:100", "40", "100", "closed"}),
        {"CDlgDownload::InstallDownloadedFiles", heldLine, inUse, usedBy,
-        "[TerminateProcessesUsingFile] OpenProcess(*", "CDlgDownload::OnSetupComplete"}}},
+        "[TerminateProcessesUsingFile] No longer used by %HOLDER% (PID = *", "CDlgDownload::OnSetupComplete"}}},
      false, true, -1, {"Dest/held.dll:held.dll"}, {heldRecord}},
     // The old file is deleted, but a second helper keeps the copy from moving: the file fails.
     {"ForceDeleteMoveFailsTheItem", held, heldServed, "", forceDelete, heldPlaced, {}, "Dest/held.dll",
@@ -442,6 +452,12 @@ std::vector<Scenario> Scenarios() {
      false, true, -1, {"Dest/k1.dll", "Dest/k2.dll", "Dest/k3.dll", "Dest/k4.dll", "Dest/k5.dll"},
      {"key:C", "key:D", "uninstall:K\\k1=%DEST%\\k1.dll", "uninstall:K\\k2=%DEST%\\k2.dll",
       "uninstall:K\\k3=%DEST%\\k3.dll", "uninstall:K\\k4=%DEST%\\k4.dll", "uninstall:K\\k5=%DEST%\\k5.dll"}},
+    // Another run holds the lock: the waiting run ends as a cancel on a close request, having read
+    // and changed nothing.
+    {"CloseRequestWhileWaitingForTheLock", twoItems, twoItemsServed, "", "", {}, {}, "",
+     {{{Logged("[RunLock] Waiting", Act::kCloseFrame)}, {"20", "101", "closed"},
+       {"[RunLock] Waiting for another setup run to end"}}},
+     false, true, 0, {}, {}, true},
   };
   // clang-format on
 }
@@ -463,26 +479,18 @@ class CHelper {
     }
     ::CloseHandle(created.hThread);
     m_process.Reset(created.hProcess);
-    m_pid = created.dwProcessId;
     return true;
   }
-  // Ends it, lets go of it and waits until its process identifier names no process any more.
+  // Ends it and waits for its end.
   void End() {
     if (!m_process) return;
     ::TerminateProcess(m_process.Get(), 1);
     ::WaitForSingleObject(m_process.Get(), 30000);
     m_process.Reset();
-    for (int i = 0; i < 1500; ++i) {
-      const CScopedHandle process(::OpenProcess(SYNCHRONIZE, FALSE, m_pid));
-      if (!process) return;
-      ::Sleep(20);
-    }
-    ADD_FAILURE() << "process " << m_pid << " can still be opened after its end";
   }
 
  private:
   CScopedHandle m_process;
-  DWORD m_pid = 0;
 };
 
 // The helper that keeps `path` loaded, started and ready.
@@ -829,7 +837,13 @@ void CheckProgressWindow(CRunState& state, HWND dialog, const Step& step) {
     state.problems.push_back(step.artifact + ": the status line is empty");
 }
 
-bool StepReached(const Step& step, size_t requestLogStart) {
+bool StepReached(const Step& step, size_t requestLogStart, const CSetupRun& run) {
+  if (!step.logged.empty()) {
+    for (const std::string& line : LogOfInterest(run)) {
+      if (line.rfind(step.logged, 0) == 0) return true;
+    }
+    return false;
+  }
   if (step.count > 0) {
     const std::string log = portal::RequestLog().substr(requestLogStart);
     const std::string target = "/" + std::string(kServed) + step.file + " ";
@@ -931,7 +945,7 @@ void Drive(const Scenario& scenario, std::vector<std::unique_ptr<CRunState>>& st
             state.step < state.expected.steps.size() ? &state.expected.steps[state.step] : nullptr;
         if (windows.box != nullptr && answered.insert(windows.box).second) {
           AnswerBox(state, step, windows.box, windows, holder, locker);
-        } else if (step != nullptr && step->box == 0 && StepReached(*step, requestLogStart)) {
+        } else if (step != nullptr && step->box == 0 && StepReached(*step, requestLogStart, state.run)) {
           Perform(state, *step, windows, holder, locker);
           ++state.step;
         }
@@ -994,8 +1008,14 @@ TEST_F(WholeRunTest, Table) {
       if (!scenario.hold.empty()) {
         ASSERT_TRUE(StartHolder(holder, held));
       }
+      CScopedHandle lock;
+      if (scenario.lockHeld) {
+        lock.Reset(::CreateMutexA(nullptr, TRUE, kRunLockName));
+        ASSERT_TRUE(lock);
+      }
       std::vector<std::unique_ptr<CRunState>> states;
       Drive(scenario, states, holder, locker);
+      if (lock) ::ReleaseMutex(lock.Get());
       // Runs started together may have taken their turns in either order.
       std::string message;
       for (size_t i = 0; i < states.size(); ++i)

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -82,7 +83,8 @@ class CHolder {
     const std::string eventName = "velsetup_holder_ready_" + std::to_string(::GetCurrentProcessId()) + "_" +
                                   std::to_string(reinterpret_cast<uintptr_t>(this));
     CScopedHandle ready(::CreateEventA(nullptr, TRUE, FALSE, eventName.c_str()));
-    std::string commandLine = "\"" + program + "\" \"" + library + "\" " + eventName;
+    m_letGo.Reset(::CreateEventA(nullptr, TRUE, FALSE, (eventName + "_let_go").c_str()));
+    std::string commandLine = "\"" + program + "\" \"" + library + "\" " + eventName + " " + eventName + "_let_go";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
@@ -114,9 +116,32 @@ class CHolder {
            ::GetExitCodeProcess(m_process.Get(), &code) && code == 0;
   }
   bool Running() const { return ::WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT; }
+  // Has the holder free the library and run on; true once no module of its own is `library`.
+  bool LetGo(const std::string& library) const {
+    ::SetEvent(m_letGo.Get());
+    char wanted[MAX_PATH] = {};
+    ::GetLongPathNameA(library.c_str(), wanted, sizeof wanted);
+    for (int attempt = 0; attempt < 500; ++attempt) {
+      CProcessList list(EProcessFacility::Psapi);
+      list.Enumerate();
+      bool holds = false;
+      for (size_t i = 0; i < list.GetCount(); ++i) {
+        const CProcessInfo& process = list.GetAt(i);
+        for (size_t m = 0; process.GetProcessId() == m_pid && m < process.GetModuleCount(); ++m) {
+          char path[MAX_PATH] = {};
+          ::GetLongPathNameA(process.GetModule(m).GetPath().c_str(), path, sizeof path);
+          holds = holds || lstrcmpiA(path, wanted) == 0;
+        }
+      }
+      if (!holds) return Running();
+      ::Sleep(20);
+    }
+    return false;
+  }
 
  private:
   std::string m_program;
+  CScopedHandle m_letGo;
   CScopedHandle m_process;
   DWORD m_pid = 0;
   bool m_ready = false;
@@ -128,9 +153,9 @@ struct Outcome {
 };
 
 // Runs the locator on a worker thread and answers its questions in order from this one, as a
-// person would; questions beyond `answers` get No.
+// person would; questions beyond `answers` get No. `beforeAnswer` runs while question n is open.
 Outcome LocateAndAnswer(const std::string& file, UINT question, EProcessFacility facility,
-                        const std::vector<int>& answers) {
+                        const std::vector<int>& answers, const std::function<void(size_t)>& beforeAnswer) {
   Outcome outcome;
   std::atomic<bool> done(false);
   std::thread worker([&] {
@@ -144,6 +169,7 @@ Outcome LocateAndAnswer(const std::string& file, UINT question, EProcessFacility
     if (const HWND box = robot::FindShownDialog(self)) {
       outcome.questions.push_back(robot::Describe(box));
       const size_t asked = outcome.questions.size();
+      beforeAnswer(asked - 1);
       robot::PressButton(box, asked <= answers.size() ? answers[asked - 1] : IDNO);
       while (::IsWindow(box) && !done) PumpMessagesFor(20);
     }
@@ -172,6 +198,7 @@ struct Case {
   UINT question;
   std::vector<int> answers;  // one per expected question, in list order
   bool result;
+  bool letGo = false;  // the first holder frees the library while its question is open: it runs on
 };
 
 const Case kCases[] = {
@@ -186,6 +213,8 @@ const Case kCases[] = {
     {"PsapiOwnProcessNeverOffered", kPsapi, 0, true, Query::Long, kDelete, {}, true},
     {"ToolhelpOwnProcessNeverOffered", kToolhelp, 0, true, Query::Long, kDelete, {}, true},
     {"NoFacilityAsksNothing", kNone, 1, false, Query::Long, kInstall, {}, true},
+    {"HolderLetGoBeforeTheAnswerRunsOn", kPsapi, 1, false, Query::Long, kInstall, {IDYES}, true, true},
+    {"ToolhelpHolderLetGoBeforeTheAnswerRunsOn", kToolhelp, 1, false, Query::Long, kDelete, {IDYES}, true, true},
 };
 
 std::string QueryPath(const Fixtures& f, Query query) {
@@ -243,7 +272,11 @@ void RunCase(const Case& c) {
     ASSERT_EQ(holders.size(), order.size());
   }
 
-  const Outcome outcome = LocateAndAnswer(QueryPath(f, c.query), c.question, c.facility, c.answers);
+  const Outcome outcome = LocateAndAnswer(QueryPath(f, c.query), c.question, c.facility, c.answers,
+                                         [&](size_t question) {
+                                           if (c.letGo && question == 0)
+                                             EXPECT_TRUE(holders[order[0]]->LetGo(f.library));
+                                         });
 
   EXPECT_EQ(c.result, outcome.result);
   ASSERT_EQ(c.answers.size(), outcome.questions.size());
@@ -255,7 +288,7 @@ void RunCase(const Case& c) {
   // Asked holders end on Yes and live on after No; holders not asked live on.
   for (size_t position = 0; position < order.size(); ++position) {
     const CHolder& holder = *holders[order[position]];
-    if (position < c.answers.size() && c.answers[position] == IDYES) {
+    if (position < c.answers.size() && c.answers[position] == IDYES && !(c.letGo && position == 0)) {
       EXPECT_TRUE(holder.EndedByLocator()) << "holder " << position << " in list order";
     } else {
       EXPECT_TRUE(holder.Running()) << "holder " << position << " in list order";

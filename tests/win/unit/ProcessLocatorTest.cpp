@@ -274,8 +274,9 @@ void RunCase(const Case& c) {
 
   const Outcome outcome = LocateAndAnswer(QueryPath(f, c.query), c.question, c.facility, c.answers,
                                          [&](size_t question) {
-                                           if (c.letGo && question == 0)
+                                           if (c.letGo && question == 0) {
                                              EXPECT_TRUE(holders[order[0]]->LetGo(f.library));
+                                           }
                                          });
 
   EXPECT_EQ(c.result, outcome.result);

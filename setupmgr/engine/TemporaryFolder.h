@@ -26,7 +26,7 @@ class CTemporaryFolderSecurity {
   PACL List() { return reinterpret_cast<PACL>(m_list); }
 
  private:
-  BYTE m_list[512];
+  DWORD m_list[128];
   SECURITY_DESCRIPTOR m_descriptor = {};
   bool m_bValid = false;
 };

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -130,6 +131,7 @@ struct Scenario {
                                       // "folder/" (empty), "prefix*" (one or more files)
   std::vector<std::string> registry;  // afterwards, see RegistryFacts
   bool lockHeld = false;              // another run holds the run lock throughout
+  bool tempIsLink = false;            // %TEMP% is a symbolic link to %ROOT%\Elsewhere
 };
 
 std::string g_root;    // the running scenario's folder
@@ -458,6 +460,13 @@ std::vector<Scenario> Scenarios() {
      {{{Logged("[RunLock] Waiting", Act::kCloseFrame)}, {"20", "101", "closed"},
        {"[RunLock] Waiting for another setup run to end"}}},
      false, true, 0, {}, {}, true},
+    // A copy of the served size planted where the temporary folder leads is not installed: a
+    // link is no temporary folder.
+    {"TemporaryFolderIsALink", List(Item("A", File("a.dll", Size(a1)))), {{"a.dll", a1}}, "", "",
+     {{"Dest/a.dll", "old"}, {"Elsewhere/a.dll", Pattern(a1.size(), 'Z')}}, {}, "",
+     {{{Box(IDS_MANIFEST_FAILED, IDOK)}, {"20", "21", "101", "closed"},
+       {"[DownloadFileList] Temporary folder is a link or mount point, not used (%TEMP%)"}}},
+     false, true, 0, {"Dest/a.dll:placed", "Elsewhere/a.dll:placed", "VelTemp/a.dll"}, {}, false, true},
   };
   // clang-format on
 }
@@ -604,7 +613,8 @@ const char* const kLogPrefixes[] = {"CDlgDownload::InstallDownloadedFiles",
                                     "[ExtractZipFile]",
                                     "[UndoInstall]",
                                     "[RunFileAndWait]",
-                                    "[RegDeleteAllKey]"};
+                                    "[RegDeleteAllKey]",
+                                    "[DownloadFileList]"};
 
 std::vector<std::string> LogOfInterest(const CSetupRun& run) {
   std::vector<std::string> lines;
@@ -973,6 +983,37 @@ std::string RunDifferences(const Scenario& scenario, const CRunState& state, con
   return message;
 }
 
+// Runs a program of the machine under Wine (such as /bin/ln) and waits until `done` holds: the
+// program is not a Windows process that could be waited for.
+bool RunUnixCommand(const std::string& commandLine, const std::function<bool()>& done) {
+  std::string line = commandLine;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION created = {};
+  if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &created))
+    return false;
+  ::CloseHandle(created.hThread);
+  ::CloseHandle(created.hProcess);
+  for (int i = 0; i < 1500 && !done(); ++i) ::Sleep(20);
+  return done();
+}
+
+// The machine's own path of `path`, through Wine's own export; empty when there is none.
+std::string UnixPath(const std::string& path) {
+  using Convert = char*(CDECL*)(const wchar_t*);
+  const auto convert = GetProcAddressAs<Convert>(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+  char* converted = convert != nullptr ? convert(Wide(path).c_str()) : nullptr;
+  if (converted == nullptr) return {};
+  std::string unix = converted;
+  ::HeapFree(::GetProcessHeap(), 0, converted);
+  return unix;
+}
+
+bool IsLink(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 class WholeRunTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(portal::Available()) << "run inside the harness session"; }
@@ -1000,6 +1041,11 @@ TEST_F(WholeRunTest, Table) {
       ASSERT_TRUE(WriteFileBytes(path, file.bytes));
     }
     for (const std::string& key : scenario.keys) PlaceKey(key);
+    // Wine's own links cannot be made from Windows: the machine's ln makes one, rm removes it.
+    const std::string link = g_root + "\\VelTemp", unixLink = UnixPath(g_root) + "/VelTemp";
+    if (scenario.tempIsLink) {
+      ASSERT_TRUE(RunUnixCommand("/bin/ln -s Elsewhere \"" + unixLink + "\"", [&] { return IsLink(link); }));
+    }
 
     {
       CHelper holder, locker;
@@ -1032,6 +1078,9 @@ TEST_F(WholeRunTest, Table) {
     for (const std::string& fact : scenario.registry) registry.push_back(Expand(fact));
     std::sort(registry.begin(), registry.end());
     EXPECT_EQ(Differences("registry facts", RegistryFacts(), registry), "");
+    if (scenario.tempIsLink) {
+      EXPECT_TRUE(RunUnixCommand("/bin/rm \"" + unixLink + "\"", [&] { return !FileIsPresent(link); }));
+    }
     CleanUp();
   }
 }

@@ -30,13 +30,14 @@ class CLockSecurity {
     DWORD systemSize = sizeof system;
     DWORD administratorsSize = sizeof administrators;
     const PACL list = reinterpret_cast<PACL>(m_list);
-    m_bValid = ::CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &systemSize) &&
-               ::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &administratorsSize) &&
-               ::InitializeAcl(list, sizeof m_list, ACL_REVISION) &&
-               ::AddAccessAllowedAce(list, ACL_REVISION, MUTEX_ALL_ACCESS, system) &&
-               ::AddAccessAllowedAce(list, ACL_REVISION, MUTEX_ALL_ACCESS, administrators) &&
-               ::InitializeSecurityDescriptor(&m_descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-               ::SetSecurityDescriptorDacl(&m_descriptor, TRUE, list, FALSE);
+    m_bValid =
+        ::CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &systemSize) &&
+        ::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &administratorsSize) &&
+        ::InitializeAcl(list, sizeof m_list, ACL_REVISION) &&
+        ::AddAccessAllowedAce(list, ACL_REVISION, MUTEX_ALL_ACCESS, system) &&
+        ::AddAccessAllowedAce(list, ACL_REVISION, MUTEX_ALL_ACCESS, administrators) &&
+        ::InitializeSecurityDescriptor(&m_descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+        ::SetSecurityDescriptorDacl(&m_descriptor, TRUE, list, FALSE);
     m_attributes.nLength = sizeof m_attributes;
     m_attributes.lpSecurityDescriptor = &m_descriptor;
     m_attributes.bInheritHandle = FALSE;
@@ -65,12 +66,14 @@ ERunLock CRunLock::Wait(HANDLE stopEvent, DWORD timeout) {
   if (!m_hMutex) {
     CLockSecurity security;
     if (security.Attributes() == nullptr) {
-      LogWrite(1, "[RunLock] Access list cannot be built, Error Code = %d", static_cast<int>(::GetLastError()));
+      LogWrite(1, "[RunLock] Access list cannot be built, Error Code = %d",
+               static_cast<int>(::GetLastError()));
       return ERunLock::kFailed;
     }
     m_hMutex.Reset(g_createMutex(security.Attributes(), FALSE, kRunLockName));
     const DWORD error = ::GetLastError();
-    if (!m_hMutex && (error == ERROR_PATH_NOT_FOUND || error == ERROR_BAD_PATHNAME || error == ERROR_INVALID_NAME))
+    if (!m_hMutex &&
+        (error == ERROR_PATH_NOT_FOUND || error == ERROR_BAD_PATHNAME || error == ERROR_INVALID_NAME))
       m_hMutex.Reset(g_createMutex(security.Attributes(), FALSE, kRunLockName + 7));
     if (!m_hMutex) {
       LogWrite(1, "[RunLock] CreateMutex Failed, Error Code = %d", static_cast<int>(::GetLastError()));

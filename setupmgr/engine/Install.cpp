@@ -157,8 +157,7 @@ bool CUpdateFile::MoveInstallFiles(const char* copyPath, int forceDelete, int& n
     ::SetLastError(ERROR_FILE_NOT_FOUND);
     return false;
   }
-  if (::DeleteFileA(path) || ::GetLastError() == ERROR_FILE_NOT_FOUND)
-    return MoveIntoPlace(copyPath, path);
+  if (::DeleteFileA(path) || ::GetLastError() == ERROR_FILE_NOT_FOUND) return MoveIntoPlace(copyPath, path);
   const DWORD error = ::GetLastError();
   if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) return false;
 

@@ -19,7 +19,8 @@ class CAccounts {
     DWORD size = sizeof m_system;
     m_bValid = ::CreateWellKnownSid(WinLocalSystemSid, nullptr, m_system, &size) != FALSE;
     size = sizeof m_administrators;
-    m_bValid = m_bValid && ::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, m_administrators, &size);
+    m_bValid =
+        m_bValid && ::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, m_administrators, &size);
     size = sizeof m_users;
     m_bValid = m_bValid && ::CreateWellKnownSid(WinBuiltinUsersSid, nullptr, m_users, &size);
     CScopedHandle token;
@@ -55,10 +56,9 @@ bool QueryFolderFacts(const char* path, CFolderFacts& facts) {
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
   facts.isLink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  const DWORD error =
-      ::GetNamedSecurityInfoA(const_cast<char*>(path), SE_FILE_OBJECT,
-                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                              nullptr, nullptr, &descriptor);
+  const DWORD error = ::GetNamedSecurityInfoA(const_cast<char*>(path), SE_FILE_OBJECT,
+                                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
+                                              nullptr, nullptr, nullptr, &descriptor);
   if (error != ERROR_SUCCESS) {
     ::SetLastError(error);
     return false;
@@ -105,9 +105,9 @@ bool SecureFolder(const std::string& folder) {
     ::SetLastError(ERROR_CANT_ACCESS_FILE);
     return false;
   }
-  const DWORD error =
-      ::SetSecurityInfo(opened.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                        nullptr, nullptr, security.List(), nullptr);
+  const DWORD error = ::SetSecurityInfo(opened.Get(), SE_FILE_OBJECT,
+                                        DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                        nullptr, nullptr, security.List(), nullptr);
   if (error != ERROR_SUCCESS) {
     ::SetLastError(error);
     return false;
@@ -125,14 +125,15 @@ void SetFolderFactsQueryForTesting(FolderFactsQuery query) {
 CTemporaryFolderSecurity::CTemporaryFolderSecurity() {
   const CAccounts accounts;
   const PACL list = List();
-  m_bValid = accounts.IsValid() && ::InitializeAcl(list, sizeof m_list, ACL_REVISION) &&
-             ::AddAccessAllowedAceEx(list, ACL_REVISION, kPassedOn, FILE_ALL_ACCESS, accounts.System()) &&
-             ::AddAccessAllowedAceEx(list, ACL_REVISION, kPassedOn, FILE_ALL_ACCESS, accounts.Administrators()) &&
-             ::AddAccessAllowedAceEx(list, ACL_REVISION, kPassedOn, FILE_ALL_ACCESS, accounts.RunningAccount()) &&
-             ::AddAccessAllowedAceEx(list, ACL_REVISION, kPassedOn, kReadAndExecute, accounts.Users()) &&
-             ::InitializeSecurityDescriptor(&m_descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-             ::SetSecurityDescriptorDacl(&m_descriptor, TRUE, list, FALSE) &&
-             ::SetSecurityDescriptorControl(&m_descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+  m_bValid =
+      accounts.IsValid() && ::InitializeAcl(list, sizeof m_list, ACL_REVISION) &&
+      ::AddAccessAllowedAceEx(list, ACL_REVISION, kPassedOn, FILE_ALL_ACCESS, accounts.System()) &&
+      ::AddAccessAllowedAceEx(list, ACL_REVISION, kPassedOn, FILE_ALL_ACCESS, accounts.Administrators()) &&
+      ::AddAccessAllowedAceEx(list, ACL_REVISION, kPassedOn, FILE_ALL_ACCESS, accounts.RunningAccount()) &&
+      ::AddAccessAllowedAceEx(list, ACL_REVISION, kPassedOn, kReadAndExecute, accounts.Users()) &&
+      ::InitializeSecurityDescriptor(&m_descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+      ::SetSecurityDescriptorDacl(&m_descriptor, TRUE, list, FALSE) &&
+      ::SetSecurityDescriptorControl(&m_descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
 }
 
 bool FolderFactsOf(PSECURITY_DESCRIPTOR descriptor, CFolderFacts& facts) {
@@ -172,36 +173,32 @@ bool FolderFactsOf(PSECURITY_DESCRIPTOR descriptor, CFolderFacts& facts) {
 
 bool PrepareTemporaryFolder(const std::string& folder) {
   g_bCopiesTrusted = true;
-  // The family without security keeps the folder as it finds it.
-  if (SystemFolders().m_dwPlatformId != VER_PLATFORM_WIN32_NT) {
-    if (CUtil::CreateRecursiveDirectory(folder.c_str())) return true;
-    LogWrite(1, "[DownloadFileList] CUtil::CreateRecursiveDirectory(%s) Failed, Error Code = %d", folder.c_str(),
-             static_cast<int>(CUtil::LastError()));
+  const auto creationFailed = [&folder] {
+    LogWrite(1, "[DownloadFileList] CUtil::CreateRecursiveDirectory(%s) Failed, Error Code = %d",
+             folder.c_str(), static_cast<int>(::GetLastError()));
     return false;
-  }
+  };
+  // The family without security keeps the folder as it finds it.
+  if (SystemFolders().m_dwPlatformId != VER_PLATFORM_WIN32_NT)
+    return CUtil::CreateRecursiveDirectory(folder.c_str()) || creationFailed();
+
   std::string path = folder;
   while (path.size() > 3 && path.back() == '\\') path.pop_back();
   const size_t separator = path.rfind('\\');
   const std::string parent = separator == std::string::npos ? std::string() : path.substr(0, separator);
   CTemporaryFolderSecurity security;
   SECURITY_ATTRIBUTES attributes = {sizeof attributes, security.Descriptor(), FALSE};
-  if (!security.IsValid() ||
-      (parent.find('\\') != std::string::npos && !CUtil::CreateRecursiveDirectory(parent.c_str()))) {
-    LogWrite(1, "[DownloadFileList] CUtil::CreateRecursiveDirectory(%s) Failed, Error Code = %d", folder.c_str(),
-             static_cast<int>(::GetLastError()));
-    return false;
+  if (security.IsValid() &&
+      (parent.find('\\') == std::string::npos || CUtil::CreateRecursiveDirectory(parent.c_str())) &&
+      ::CreateDirectoryA(path.c_str(), &attributes)) {
+    return true;
   }
-  if (::CreateDirectoryA(path.c_str(), &attributes)) return true;
-  if (::GetLastError() != ERROR_ALREADY_EXISTS) {
-    LogWrite(1, "[DownloadFileList] CUtil::CreateRecursiveDirectory(%s) Failed, Error Code = %d", folder.c_str(),
-             static_cast<int>(::GetLastError()));
-    return false;
-  }
+  if (::GetLastError() != ERROR_ALREADY_EXISTS) return creationFailed();
 
   CFolderFacts facts;
   if (!g_queryFolderFacts(path.c_str(), facts)) {
-    LogWrite(1, "[DownloadFileList] Temporary folder security unreadable (%s), Error Code = %d", folder.c_str(),
-             static_cast<int>(::GetLastError()));
+    LogWrite(1, "[DownloadFileList] Temporary folder security unreadable (%s), Error Code = %d",
+             folder.c_str(), static_cast<int>(::GetLastError()));
     return false;
   }
   switch (DecideFolderTrust(facts)) {
@@ -210,15 +207,16 @@ bool PrepareTemporaryFolder(const std::string& folder) {
     case EFolderTrust::kSecure:
       g_bCopiesTrusted = false;
       if (!SecureFolder(path)) {
-        LogWrite(1, "[DownloadFileList] Temporary folder cannot be secured (%s), Error Code = %d", folder.c_str(),
-                 static_cast<int>(::GetLastError()));
+        LogWrite(1, "[DownloadFileList] Temporary folder cannot be secured (%s), Error Code = %d",
+                 folder.c_str(), static_cast<int>(::GetLastError()));
         return false;
       }
       LogWrite(1, "[DownloadFileList] Temporary folder was open to other accounts, secured and emptied (%s)",
                folder.c_str());
       return true;
     case EFolderTrust::kLink:
-      LogWrite(1, "[DownloadFileList] Temporary folder is a link or mount point, not used (%s)", folder.c_str());
+      LogWrite(1, "[DownloadFileList] Temporary folder is a link or mount point, not used (%s)",
+               folder.c_str());
       return false;
     case EFolderTrust::kForeign:
       LogWrite(1, "[DownloadFileList] Temporary folder is owned by another account, not used (%s)",
@@ -238,8 +236,8 @@ bool MoveIntoPlace(const char* copyPath, const char* path) {
   DWORD error = ::InitializeAcl(&empty, sizeof empty, ACL_REVISION) ? ERROR_SUCCESS : ::GetLastError();
   if (error == ERROR_SUCCESS) {
     error = ::SetNamedSecurityInfoA(const_cast<char*>(path), SE_FILE_OBJECT,
-                                    DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION, nullptr,
-                                    nullptr, &empty, nullptr);
+                                    DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                                    nullptr, nullptr, &empty, nullptr);
   }
   if (error != ERROR_SUCCESS) {
     LogWrite(1, "[MoveInstallFiles] SetNamedSecurityInfo(%s) Failed, Error Code = %d", path,

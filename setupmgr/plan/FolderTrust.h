@@ -18,7 +18,7 @@ struct CAccessEntry {
 struct CFolderFacts {
   bool isLink = false;  // a reparse point: symbolic link, junction or mount point
   EAccount owner = EAccount::kOther;
-  bool hasList = false;  // no access list at all grants everybody everything
+  bool hasList = false;               // no access list at all grants everybody everything
   std::vector<CAccessEntry> entries;  // inherit-only entries too: they reach the files inside
 };
 
@@ -31,8 +31,7 @@ enum class EFolderTrust {
 
 // The rights to create, write or delete in the folder, or to change its list or owner: file and
 // folder rights, DELETE, WRITE_DAC, WRITE_OWNER, GENERIC_WRITE and GENERIC_ALL.
-constexpr uint32_t kFolderChangeRights =
-    0x0002u | 0x0004u | 0x0010u | 0x0040u | 0x0100u | 0x00010000u | 0x00040000u | 0x00080000u | 0x10000000u |
-    0x40000000u;
+constexpr uint32_t kFolderChangeRights = 0x0002u | 0x0004u | 0x0010u | 0x0040u | 0x0100u | 0x00010000u |
+                                         0x00040000u | 0x00080000u | 0x10000000u | 0x40000000u;
 
 EFolderTrust DecideFolderTrust(const CFolderFacts& facts);

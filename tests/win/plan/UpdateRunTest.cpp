@@ -616,10 +616,11 @@ TEST(UpdateRun, TemporaryFolderCreatedWithItsOwnList) {
   ASSERT_TRUE(FolderFactsOf(security.Descriptor(), facts));
   std::vector<std::pair<EAccount, uint32_t>> entries;
   for (const CAccessEntry& entry : facts.entries) entries.emplace_back(entry.account, entry.mask);
-  const std::vector<std::pair<EAccount, uint32_t>> expected = {{EAccount::kSystem, FILE_ALL_ACCESS},
-                                                               {EAccount::kAdministrators, FILE_ALL_ACCESS},
-                                                               {EAccount::kRunningAccount, FILE_ALL_ACCESS},
-                                                               {EAccount::kOther, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE}};
+  const std::vector<std::pair<EAccount, uint32_t>> expected = {
+      {EAccount::kSystem, FILE_ALL_ACCESS},
+      {EAccount::kAdministrators, FILE_ALL_ACCESS},
+      {EAccount::kRunningAccount, FILE_ALL_ACCESS},
+      {EAccount::kOther, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE}};
   EXPECT_EQ(expected, entries);
   EXPECT_EQ(EFolderTrust::kTrusted, DecideFolderTrust(facts));
 

@@ -1001,7 +1001,8 @@ bool RunUnixCommand(const std::string& commandLine, const std::function<bool()>&
 // The machine's own path of `path`, through Wine's own export; empty when there is none.
 std::string UnixPath(const std::string& path) {
   using Convert = char*(CDECL*)(const wchar_t*);
-  const auto convert = GetProcAddressAs<Convert>(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+  const auto convert =
+      GetProcAddressAs<Convert>(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
   char* converted = convert != nullptr ? convert(Wide(path).c_str()) : nullptr;
   if (converted == nullptr) return {};
   std::string unix = converted;

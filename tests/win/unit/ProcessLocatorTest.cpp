@@ -84,7 +84,8 @@ class CHolder {
                                   std::to_string(reinterpret_cast<uintptr_t>(this));
     CScopedHandle ready(::CreateEventA(nullptr, TRUE, FALSE, eventName.c_str()));
     m_letGo.Reset(::CreateEventA(nullptr, TRUE, FALSE, (eventName + "_let_go").c_str()));
-    std::string commandLine = "\"" + program + "\" \"" + library + "\" " + eventName + " " + eventName + "_let_go";
+    std::string commandLine =
+        "\"" + program + "\" \"" + library + "\" " + eventName + " " + eventName + "_let_go";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
@@ -214,7 +215,15 @@ const Case kCases[] = {
     {"ToolhelpOwnProcessNeverOffered", kToolhelp, 0, true, Query::Long, kDelete, {}, true},
     {"NoFacilityAsksNothing", kNone, 1, false, Query::Long, kInstall, {}, true},
     {"HolderLetGoBeforeTheAnswerRunsOn", kPsapi, 1, false, Query::Long, kInstall, {IDYES}, true, true},
-    {"ToolhelpHolderLetGoBeforeTheAnswerRunsOn", kToolhelp, 1, false, Query::Long, kDelete, {IDYES}, true, true},
+    {"ToolhelpHolderLetGoBeforeTheAnswerRunsOn",
+     kToolhelp,
+     1,
+     false,
+     Query::Long,
+     kDelete,
+     {IDYES},
+     true,
+     true},
 };
 
 std::string QueryPath(const Fixtures& f, Query query) {
@@ -272,12 +281,12 @@ void RunCase(const Case& c) {
     ASSERT_EQ(holders.size(), order.size());
   }
 
-  const Outcome outcome = LocateAndAnswer(QueryPath(f, c.query), c.question, c.facility, c.answers,
-                                         [&](size_t question) {
-                                           if (c.letGo && question == 0) {
-                                             EXPECT_TRUE(holders[order[0]]->LetGo(f.library));
-                                           }
-                                         });
+  const Outcome outcome =
+      LocateAndAnswer(QueryPath(f, c.query), c.question, c.facility, c.answers, [&](size_t question) {
+        if (c.letGo && question == 0) {
+          EXPECT_TRUE(holders[order[0]]->LetGo(f.library));
+        }
+      });
 
   EXPECT_EQ(c.result, outcome.result);
   ASSERT_EQ(c.answers.size(), outcome.questions.size());

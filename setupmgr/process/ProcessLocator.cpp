@@ -82,8 +82,7 @@ bool TerminateProcessesUsingFile(const char* filePath, UINT questionId, EProcess
              process.GetPath().c_str(), process.GetProcessId());
     // Opened before the question, so that the answer ends the program it was about and no other
     // that has taken its identifier since.
-    const CScopedHandle handle(::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE,
-                                             FALSE, process.GetProcessId()));
+    const CScopedHandle handle(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process.GetProcessId()));
     if (!handle) {
       LogWrite(1, "[TerminateProcessesUsingFile] OpenProcess(%lu) Failed, Error Code = %d",
                process.GetProcessId(), static_cast<int>(::GetLastError()));

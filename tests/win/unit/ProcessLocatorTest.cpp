@@ -82,21 +82,21 @@ class CHolder {
   CHolder(const std::string& program, const std::string& library) : m_program(program) {
     const std::string eventName = "velsetup_holder_ready_" + std::to_string(::GetCurrentProcessId()) + "_" +
                                   std::to_string(reinterpret_cast<uintptr_t>(this));
-    CScopedHandle ready(::CreateEventA(nullptr, TRUE, FALSE, eventName.c_str()));
+    m_hReady.Reset(::CreateEventA(nullptr, TRUE, FALSE, eventName.c_str()));
     m_letGo.Reset(::CreateEventA(nullptr, TRUE, FALSE, (eventName + "_let_go").c_str()));
     std::string commandLine =
         "\"" + program + "\" \"" + library + "\" " + eventName + " " + eventName + "_let_go";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (!ready || !::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                    nullptr, &startup, &info)) {
+    if (!m_hReady || !::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                       nullptr, &startup, &info)) {
       return;
     }
     m_process.Reset(info.hProcess);
     CScopedHandle thread(info.hThread);
     m_pid = info.dwProcessId;
-    const HANDLE waits[] = {ready.Get(), m_process.Get()};
+    const HANDLE waits[] = {m_hReady.Get(), m_process.Get()};
     m_ready = ::WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;
   }
   ~CHolder() {
@@ -117,31 +117,16 @@ class CHolder {
            ::GetExitCodeProcess(m_process.Get(), &code) && code == 0;
   }
   bool Running() const { return ::WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT; }
-  // Has the holder free the library and run on; true once no module of its own is `library`.
-  bool LetGo(const std::string& library) const {
+  // Has the holder free the library and run on; true once it has done so.
+  bool LetGo() const {
+    ::ResetEvent(m_hReady.Get());
     ::SetEvent(m_letGo.Get());
-    char wanted[MAX_PATH] = {};
-    ::GetLongPathNameA(library.c_str(), wanted, sizeof wanted);
-    for (int attempt = 0; attempt < 500; ++attempt) {
-      CProcessList list(EProcessFacility::Psapi);
-      list.Enumerate();
-      bool holds = false;
-      for (size_t i = 0; i < list.GetCount(); ++i) {
-        const CProcessInfo& process = list.GetAt(i);
-        for (size_t m = 0; process.GetProcessId() == m_pid && m < process.GetModuleCount(); ++m) {
-          char path[MAX_PATH] = {};
-          ::GetLongPathNameA(process.GetModule(m).GetPath().c_str(), path, sizeof path);
-          holds = holds || lstrcmpiA(path, wanted) == 0;
-        }
-      }
-      if (!holds) return Running();
-      ::Sleep(20);
-    }
-    return false;
+    return ::WaitForSingleObject(m_hReady.Get(), 30000) == WAIT_OBJECT_0 && Running();
   }
 
  private:
   std::string m_program;
+  CScopedHandle m_hReady;  // set again once the holder has freed the library
   CScopedHandle m_letGo;
   CScopedHandle m_process;
   DWORD m_pid = 0;
@@ -284,7 +269,7 @@ void RunCase(const Case& c) {
   const Outcome outcome =
       LocateAndAnswer(QueryPath(f, c.query), c.question, c.facility, c.answers, [&](size_t question) {
         if (c.letGo && question == 0) {
-          EXPECT_TRUE(holders[order[0]]->LetGo(f.library));
+          EXPECT_TRUE(holders[order[0]]->LetGo());
         }
       });
 

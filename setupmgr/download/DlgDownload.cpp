@@ -203,6 +203,7 @@ void CDlgDownload::OnCancel() {
 }
 
 void CDlgDownload::OnDestroy() {
+  ReleaseTemporaryFolder();
   m_runLock.Release();
   m_hCancelEvent.Reset();
   if (m_hNotifyWnd != nullptr) ::PostMessageA(m_hNotifyWnd, WM_SETUP_CLOSED, 0, 0);
@@ -310,6 +311,7 @@ void CDlgDownload::RemoveEmptyTemporaryFolder() const {
     return;
   }
   // Not recursive: a folder with anything in it stays.
+  ReleaseTemporaryFolder();
   ::RemoveDirectoryA(folder.c_str());
 }
 

@@ -70,6 +70,7 @@ bool QueryFolderFacts(const char* path, CFolderFacts& facts) {
 
 FolderFactsQuery g_queryFolderFacts = QueryFolderFacts;
 bool g_bCopiesTrusted = true;
+CScopedFile g_pinnedFolder;  // the checked folder, open without delete sharing until released
 
 // Deletes everything inside `folder`. Links inside are removed themselves, never followed.
 void EmptyFolder(const std::string& folder) {
@@ -188,17 +189,21 @@ bool PrepareTemporaryFolder(const std::string& folder) {
   const std::string parent = separator == std::string::npos ? std::string() : path.substr(0, separator);
   CTemporaryFolderSecurity security;
   SECURITY_ATTRIBUTES attributes = {sizeof attributes, security.Descriptor(), FALSE};
-  if (security.IsValid() &&
+  const bool created =
+      security.IsValid() &&
       (parent.find('\\') == std::string::npos || CUtil::CreateRecursiveDirectory(parent.c_str())) &&
-      ::CreateDirectoryA(path.c_str(), &attributes)) {
-    return true;
-  }
-  if (::GetLastError() != ERROR_ALREADY_EXISTS) return creationFailed();
+      ::CreateDirectoryA(path.c_str(), &attributes);
+  if (!created && ::GetLastError() != ERROR_ALREADY_EXISTS) return creationFailed();
 
+  // Held open from before the check to the end of the run: without delete sharing, neither this
+  // folder nor one above it can be renamed away and replaced by another in the meantime.
+  g_pinnedFolder.Reset(::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   CFolderFacts facts;
-  if (!g_queryFolderFacts(path.c_str(), facts)) {
-    LogWrite(1, "[DownloadFileList] Temporary folder security unreadable (%s), Error Code = %d",
-             folder.c_str(), static_cast<int>(::GetLastError()));
+  if (!g_pinnedFolder || !g_queryFolderFacts(path.c_str(), facts)) {
+    LogWrite(1, "[DownloadFileList] Temporary folder cannot be checked (%s), Error Code = %d", folder.c_str(),
+             static_cast<int>(::GetLastError()));
     return false;
   }
   switch (DecideFolderTrust(facts)) {
@@ -227,6 +232,8 @@ bool PrepareTemporaryFolder(const std::string& folder) {
 }
 
 bool TemporaryCopiesTrusted() { return g_bCopiesTrusted; }
+
+void ReleaseTemporaryFolder() { g_pinnedFolder.Reset(); }
 
 bool MoveIntoPlace(const char* copyPath, const char* path) {
   if (!::MoveFileA(copyPath, path)) return false;

@@ -37,7 +37,10 @@ bool FolderFactsOf(PSECURITY_DESCRIPTOR descriptor, CFolderFacts& facts);
 // Creates the folder with the program's own access list, or checks an existing one: one that
 // others can change is secured and emptied, its copies never trusted; a link or a folder of
 // another owner is refused. False, with a level-1 line that says why, when it must not be used.
+// The folder stays open, so that it cannot be replaced, until ReleaseTemporaryFolder.
 bool PrepareTemporaryFolder(const std::string& folder);
+// Lets go of the folder, so that it can be removed.
+void ReleaseTemporaryFolder();
 
 // False once PrepareTemporaryFolder found a folder that others could change: no copy found in
 // it is current, whatever its size, time and version.

@@ -550,6 +550,7 @@ TEST(UpdateRun, Table) {
     // The download pass on a worker thread.
     if (!c.messages.empty()) {
       if (c.flags & kTempBlocked) {
+        ReleaseTemporaryFolder();  // the list's run holds it; a later one may find a file there
         RemoveTree(temp);
         WriteFileBytes(temp, "a file where the folder belongs");
       }
@@ -631,6 +632,10 @@ TEST(UpdateRun, TemporaryFolderCreatedWithItsOwnList) {
   EXPECT_TRUE(PrepareTemporaryFolder(folder));
   EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, ::GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
   EXPECT_TRUE(TemporaryCopiesTrusted());
+  // Held for the run: its name cannot be freed for another folder meanwhile.
+  ::RemoveDirectoryA(folder.c_str());
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(folder.c_str()));
+  ReleaseTemporaryFolder();
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 
 namespace {
 
+ProcessOpenFunction g_openProcess = ::OpenProcess;
+
 // One form for every spelling of a path: full, single separators, long names. A step that fails
 // or whose result would not fit a path buffer leaves the form of the step before.
 std::string ComparablePath(const std::string& path) {
@@ -68,6 +70,10 @@ bool StillHoldsFile(HANDLE process, DWORD processId, const std::string& file, EP
 
 }  // namespace
 
+void SetProcessOpenForTesting(ProcessOpenFunction function) {
+  g_openProcess = function != nullptr ? function : ::OpenProcess;
+}
+
 bool TerminateProcessesUsingFile(const char* filePath, UINT questionId, EProcessFacility facility) {
   CProcessList list(facility);
   list.Enumerate();
@@ -82,7 +88,7 @@ bool TerminateProcessesUsingFile(const char* filePath, UINT questionId, EProcess
              process.GetPath().c_str(), process.GetProcessId());
     // Opened before the question, so that the answer ends the program it was about and no other
     // that has taken its identifier since.
-    const CScopedHandle handle(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process.GetProcessId()));
+    const CScopedHandle handle(g_openProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process.GetProcessId()));
     if (!handle) {
       LogWrite(1, "[TerminateProcessesUsingFile] OpenProcess(%lu) Failed, Error Code = %d",
                process.GetProcessId(), static_cast<int>(::GetLastError()));

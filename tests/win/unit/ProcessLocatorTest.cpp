@@ -117,6 +117,11 @@ class CHolder {
            ::GetExitCodeProcess(m_process.Get(), &code) && code == 0;
   }
   bool Running() const { return ::WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT; }
+  // Ends it as something other than the locator would (exit code 1).
+  void End() const {
+    ::TerminateProcess(m_process.Get(), 1);
+    ::WaitForSingleObject(m_process.Get(), 10000);
+  }
   // Has the holder free the library and run on; true once it has done so.
   bool LetGo() const {
     ::ResetEvent(m_hReady.Get());
@@ -184,8 +189,17 @@ struct Case {
   UINT question;
   std::vector<int> answers;  // one per expected question, in list order
   bool result;
-  bool letGo = false;  // the first holder frees the library while its question is open: it runs on
+  // What the first holder asked about does while its question is open.
+  enum class Change { kNone, kLetGo, kReplaced } change = Change::kNone;
 };
+using Change = Case::Change;
+
+// kReplaced: once the first holder has ended at its question, its identifier names a newcomer
+// that holds the library too, as when the system gives a freed identifier to another program.
+std::atomic<DWORD> g_replacedPid(0), g_newcomerPid(0);
+HANDLE WINAPI OpenReplaced(DWORD access, BOOL inherit, DWORD processId) {
+  return ::OpenProcess(access, inherit, processId == g_replacedPid ? g_newcomerPid.load() : processId);
+}
 
 const Case kCases[] = {
     {"PsapiLongPathYesEnds", kPsapi, 1, false, Query::Long, kInstall, {IDYES}, true},
@@ -199,16 +213,13 @@ const Case kCases[] = {
     {"PsapiOwnProcessNeverOffered", kPsapi, 0, true, Query::Long, kDelete, {}, true},
     {"ToolhelpOwnProcessNeverOffered", kToolhelp, 0, true, Query::Long, kDelete, {}, true},
     {"NoFacilityAsksNothing", kNone, 1, false, Query::Long, kInstall, {}, true},
-    {"HolderLetGoBeforeTheAnswerRunsOn", kPsapi, 1, false, Query::Long, kInstall, {IDYES}, true, true},
-    {"ToolhelpHolderLetGoBeforeTheAnswerRunsOn",
-     kToolhelp,
-     1,
-     false,
-     Query::Long,
-     kDelete,
-     {IDYES},
-     true,
-     true},
+    // clang-format off
+    {"HolderLetGoBeforeTheAnswerRunsOn", kPsapi, 1, false, Query::Long, kInstall, {IDYES}, true, Change::kLetGo},
+    {"ToolhelpHolderLetGoBeforeTheAnswerRunsOn", kToolhelp, 1, false, Query::Long, kDelete, {IDYES}, true,
+     Change::kLetGo},
+    {"HolderReplacedBeforeTheAnswerNothingEnded", kPsapi, 1, false, Query::Long, kInstall, {IDYES}, true,
+     Change::kReplaced},
+    // clang-format on
 };
 
 std::string QueryPath(const Fixtures& f, Query query) {
@@ -266,12 +277,26 @@ void RunCase(const Case& c) {
     ASSERT_EQ(holders.size(), order.size());
   }
 
+  std::unique_ptr<CHolder> newcomer;
+  g_replacedPid = 0;
+  SetProcessOpenForTesting(c.change == Change::kReplaced ? OpenReplaced : nullptr);
   const Outcome outcome =
       LocateAndAnswer(QueryPath(f, c.query), c.question, c.facility, c.answers, [&](size_t question) {
-        if (c.letGo && question == 0) {
+        if (question != 0) return;
+        if (c.change == Change::kLetGo) {
           EXPECT_TRUE(holders[order[0]]->LetGo());
+        } else if (c.change == Change::kReplaced) {
+          holders[order[0]]->End();
+          newcomer = std::make_unique<CHolder>(f.holders[1], f.libraryShort);
+          EXPECT_TRUE(newcomer->Ready());
+          g_newcomerPid = newcomer->Pid();
+          g_replacedPid = holders[order[0]]->Pid();
         }
       });
+  SetProcessOpenForTesting(nullptr);
+  if (newcomer) {
+    EXPECT_TRUE(newcomer->Running()) << "the newcomer was never asked about";
+  }
 
   EXPECT_EQ(c.result, outcome.result);
   ASSERT_EQ(c.answers.size(), outcome.questions.size());
@@ -283,7 +308,9 @@ void RunCase(const Case& c) {
   // Asked holders end on Yes and live on after No; holders not asked live on.
   for (size_t position = 0; position < order.size(); ++position) {
     const CHolder& holder = *holders[order[position]];
-    if (position < c.answers.size() && c.answers[position] == IDYES && !(c.letGo && position == 0)) {
+    if (position == 0 && c.change != Change::kNone) {
+      EXPECT_EQ(c.change == Change::kLetGo, holder.Running()) << "the first holder";
+    } else if (position < c.answers.size() && c.answers[position] == IDYES) {
       EXPECT_TRUE(holder.EndedByLocator()) << "holder " << position << " in list order";
     } else {
       EXPECT_TRUE(holder.Running()) << "holder " << position << " in list order";

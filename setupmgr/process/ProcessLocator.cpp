@@ -55,15 +55,18 @@ bool HoldsFile(const CProcessInfo& process, const std::string& file) {
   return false;
 }
 
-// Whether the process behind `process` (opened before the question) still runs and holds the
-// file. Its identifier cannot name another process while that handle is open, so a fresh list
-// tells about the same process.
-bool StillHoldsFile(HANDLE process, DWORD processId, const std::string& file, EProcessFacility facility) {
+// Whether the process behind `process` (opened before the question) still runs the program the
+// user was asked about and holds the file. Its identifier cannot name another process while that
+// handle is open, so a fresh list tells about the same process.
+bool StillHoldsFile(HANDLE process, const CProcessInfo& asked, const std::string& file,
+                    EProcessFacility facility) {
   if (::WaitForSingleObject(process, 0) != WAIT_TIMEOUT) return false;
   CProcessList list(facility);
   list.Enumerate();
   for (size_t i = 0; i < list.GetCount(); ++i) {
-    if (list.GetAt(i).GetProcessId() == processId) return HoldsFile(list.GetAt(i), file);
+    const CProcessInfo& now = list.GetAt(i);
+    if (now.GetProcessId() == asked.GetProcessId())
+      return EqualNoCase(now.GetPath().c_str(), asked.GetPath().c_str()) && HoldsFile(now, file);
   }
   return false;
 }
@@ -98,7 +101,7 @@ bool TerminateProcessesUsingFile(const char* filePath, UINT questionId, EProcess
       LogWrite(2, "[TerminateProcessesUsingFile] Terminate Process Canceled (%s)", process.GetPath().c_str());
       return false;
     }
-    if (!StillHoldsFile(handle.Get(), process.GetProcessId(), file, facility)) {
+    if (!StillHoldsFile(handle.Get(), process, file, facility)) {
       LogWrite(2, "[TerminateProcessesUsingFile] No longer used by %s (PID = %lu)", process.GetPath().c_str(),
                process.GetProcessId());
       continue;

@@ -18,8 +18,8 @@
 #include "SetupLog.h"
 #include "SetupProtocol.h"
 #include "SignedManifest.h"
+#include "TemporaryFolder.h"
 #include "TemporaryNames.h"
-#include "Util.h"
 #include "XmlLookup.h"
 #include "resource.h"
 
@@ -154,7 +154,13 @@ void CDlgDownload::OnInitDialog() {
 void CDlgDownload::OnDialogStart() {
   // Nothing is read or changed before every other run of this computer has ended.
   m_ePhase = EPhase::kWaiting;
-  if (!m_runLock.Acquire(m_hCancelEvent.Get()) || IsCancelled()) {
+  const ERunLock lock = m_runLock.Acquire(m_hCancelEvent.Get());
+  if (lock == ERunLock::kFailed) {
+    ShowResourceMessage(nullptr, IDS_MANIFEST_FAILED, MB_OK);
+    Abort();
+    return;
+  }
+  if (lock != ERunLock::kHeld || IsCancelled()) {
     Abort();
     return;
   }
@@ -186,6 +192,7 @@ void CDlgDownload::OnCancel() {
 }
 
 void CDlgDownload::OnDestroy() {
+  ReleaseTemporaryFolder();
   m_runLock.Release();
   m_hCancelEvent.Reset();
   if (m_hNotifyWnd != nullptr) ::PostMessageA(m_hNotifyWnd, WM_SETUP_CLOSED, 0, 0);
@@ -293,6 +300,7 @@ void CDlgDownload::RemoveEmptyTemporaryFolder() const {
     return;
   }
   // Not recursive: a folder with anything in it stays.
+  ReleaseTemporaryFolder();
   ::RemoveDirectoryA(folder.c_str());
 }
 
@@ -301,11 +309,7 @@ int CDlgDownload::DownloadFileList() {
   Notify(SETUP_STATUS_GET_MANIFEST, 0);
 
   const std::string& folder = SystemFolders().m_strTempFolder;
-  if (!CUtil::CreateRecursiveDirectory(folder.c_str())) {
-    LogWrite(1, "[DownloadFileList] CUtil::CreateRecursiveDirectory(%s) Failed, Error Code = %d",
-             folder.c_str(), static_cast<int>(CUtil::LastError()));
-    return 0;
-  }
+  if (!PrepareTemporaryFolder(folder)) return 0;
   std::string localPath;
   if (!JoinFolderPath(folder, kManifestCopyName, localPath)) {
     LogWrite(1, "[DownloadFileList] Temp path too long (%s\\%s)", folder.c_str(), kManifestCopyName);

@@ -13,6 +13,7 @@
 #include "RegistryText.h"
 #include "RunFiles.h"
 #include "SetupLog.h"
+#include "TemporaryFolder.h"
 #include "TemporaryNames.h"
 #include "UninstallRecords.h"
 #include "UpdateSet.h"
@@ -156,8 +157,7 @@ bool CUpdateFile::MoveInstallFiles(const char* copyPath, int forceDelete, int& n
     ::SetLastError(ERROR_FILE_NOT_FOUND);
     return false;
   }
-  if (::DeleteFileA(path) || ::GetLastError() == ERROR_FILE_NOT_FOUND)
-    return ::MoveFileA(copyPath, path) != FALSE;
+  if (::DeleteFileA(path) || ::GetLastError() == ERROR_FILE_NOT_FOUND) return MoveIntoPlace(copyPath, path);
   const DWORD error = ::GetLastError();
   if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) return false;
 
@@ -172,7 +172,7 @@ bool CUpdateFile::MoveInstallFiles(const char* copyPath, int forceDelete, int& n
       DeleteWithRetries(path)) {
     // The old file is gone now: a copy that cannot take its place fails the file, so that the
     // item is undone instead of counting as installed without it.
-    if (::MoveFileA(copyPath, path)) return true;
+    if (MoveIntoPlace(copyPath, path)) return true;
     const DWORD moveError = ::GetLastError();
     LogWrite(1, "[MoveInstallFiles] MoveFile(%s) Failed, Error Code = %d", path, static_cast<int>(moveError));
     ::SetLastError(moveError);

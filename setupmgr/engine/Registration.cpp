@@ -15,6 +15,8 @@ namespace {
 
 constexpr char kPreApprovedKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Ext\\PreApproved";
 
+ClassKeyOpenFunction g_openClassKey = ::RegOpenKeyExA;
+
 bool RunRegistrationTool(const char* switches, const char* path) {
   const std::string& system = SystemFolders().m_strSystem;
   // Without the system folder the tool's path would name a file on the current drive.
@@ -33,10 +35,14 @@ bool RegisterServerFile(const char* path) { return RunRegistrationTool("/s", pat
 
 bool UnregisterServerFile(const char* path) { return RunRegistrationTool("/u /s", path); }
 
+void SetClassKeyOpenForTesting(ClassKeyOpenFunction function) {
+  g_openClassKey = function != nullptr ? function : ::RegOpenKeyExA;
+}
+
 bool GetInprocServerPath(const char* classId, std::string& path) {
-  const std::string key = std::string("CLSID\\{") + classId + "}\\InprocServer32";
+  const std::string key = std::string("Software\\Classes\\CLSID\\{") + classId + "}\\InprocServer32";
   CScopedRegKey opened;
-  if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE, opened.Put()) != ERROR_SUCCESS) {
+  if (g_openClassKey(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE, opened.Put()) != ERROR_SUCCESS) {
     return false;
   }
   char buffer[MAX_PATH];

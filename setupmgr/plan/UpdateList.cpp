@@ -8,6 +8,7 @@
 #include "ManifestText.h"
 #include "Sha256.h"
 #include "SetupLog.h"
+#include "TemporaryFolder.h"
 #include "TemporaryNames.h"
 #include "UpdateSet.h"
 #include "Util.h"
@@ -84,7 +85,7 @@ int CUpdateFile::CheckUpdateFile(const char* itemName, bool writeRecords) {
   CFoundFile copy;
   if (!TemporaryCopyPath(*this, tempPath) || !FindFile(tempPath, true, copy)) return 1;
   LogWrite(2, "[CreateUpdateList] Temp File exist (%s)", tempPath.c_str());
-  if (CheckUpdate(copy, bias) != 0 || !CopyMatchesHash(*this, tempPath)) {
+  if (!TemporaryCopiesTrusted() || CheckUpdate(copy, bias) != 0 || !CopyMatchesHash(*this, tempPath)) {
     ::DeleteFileA(tempPath.c_str());
     return 1;
   }

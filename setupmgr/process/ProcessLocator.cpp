@@ -15,6 +15,8 @@
 
 namespace {
 
+ProcessOpenFunction g_openProcess = ::OpenProcess;
+
 // One form for every spelling of a path: full, single separators, long names. A step that fails
 // or whose result would not fit a path buffer leaves the form of the step before.
 std::string ComparablePath(const std::string& path) {
@@ -53,7 +55,27 @@ bool HoldsFile(const CProcessInfo& process, const std::string& file) {
   return false;
 }
 
+// Whether the process behind `process` (opened before the question) still runs the program the
+// user was asked about and holds the file. Its identifier cannot name another process while that
+// handle is open, so a fresh list tells about the same process.
+bool StillHoldsFile(HANDLE process, const CProcessInfo& asked, const std::string& file,
+                    EProcessFacility facility) {
+  if (::WaitForSingleObject(process, 0) != WAIT_TIMEOUT) return false;
+  CProcessList list(facility);
+  list.Enumerate();
+  for (size_t i = 0; i < list.GetCount(); ++i) {
+    const CProcessInfo& now = list.GetAt(i);
+    if (now.GetProcessId() == asked.GetProcessId())
+      return EqualNoCase(now.GetPath().c_str(), asked.GetPath().c_str()) && HoldsFile(now, file);
+  }
+  return false;
+}
+
 }  // namespace
+
+void SetProcessOpenForTesting(ProcessOpenFunction function) {
+  g_openProcess = function != nullptr ? function : ::OpenProcess;
+}
 
 bool TerminateProcessesUsingFile(const char* filePath, UINT questionId, EProcessFacility facility) {
   CProcessList list(facility);
@@ -67,14 +89,21 @@ bool TerminateProcessesUsingFile(const char* filePath, UINT questionId, EProcess
     if (process.GetProcessId() == self || !HoldsFile(process, file)) continue;
     LogWrite(2, "[TerminateProcessesUsingFile] %s is used by %s (PID = %lu)", filePath,
              process.GetPath().c_str(), process.GetProcessId());
+    // Opened before the question, so that the answer ends the program it was about and no other
+    // that has taken its identifier since.
+    const CScopedHandle handle(g_openProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process.GetProcessId()));
+    if (!handle) {
+      LogWrite(1, "[TerminateProcessesUsingFile] OpenProcess(%lu) Failed, Error Code = %d",
+               process.GetProcessId(), static_cast<int>(::GetLastError()));
+      continue;
+    }
     if (!AskToEnd(questionId, process)) {
       LogWrite(2, "[TerminateProcessesUsingFile] Terminate Process Canceled (%s)", process.GetPath().c_str());
       return false;
     }
-    CScopedHandle handle(::OpenProcess(PROCESS_ALL_ACCESS, FALSE, process.GetProcessId()));
-    if (!handle) {
-      LogWrite(1, "[TerminateProcessesUsingFile] OpenProcess(%lu) Failed, Error Code = %d",
-               process.GetProcessId(), static_cast<int>(::GetLastError()));
+    if (!StillHoldsFile(handle.Get(), process, file, facility)) {
+      LogWrite(2, "[TerminateProcessesUsingFile] No longer used by %s (PID = %lu)", process.GetPath().c_str(),
+               process.GetProcessId());
       continue;
     }
     if (!::TerminateProcess(handle.Get(), 0)) {

@@ -14,3 +14,8 @@
 // can be listed. The callers retry their file operation: ending is not waited for.
 bool TerminateProcessesUsingFile(const char* filePath, UINT questionId,
                                  EProcessFacility facility = EProcessFacility::Any);
+
+// Opens a process by its identifier for the locator; OpenProcess unless a test replaced it.
+// nullptr restores OpenProcess.
+using ProcessOpenFunction = HANDLE(WINAPI*)(DWORD access, BOOL inherit, DWORD processId);
+void SetProcessOpenForTesting(ProcessOpenFunction function);

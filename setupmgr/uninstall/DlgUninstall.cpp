@@ -94,11 +94,21 @@ void CDlgUninstall::OnInitDialog() {
 }
 
 void CDlgUninstall::OnDialogStart() {
-  // The items are listed only once no other run changes them.
-  if (!m_runLock.Acquire(nullptr)) {
+  // The items are listed only once no other run changes them. Meanwhile the dialog shows, with
+  // "삭제" off, so that a person sees the program wait and can close it.
+  ERunLock lock = m_runLock.TryAcquire();
+  if (lock == ERunLock::kBusy) {
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDOK), FALSE);
+    ::ShowWindow(m_hWnd, SW_SHOW);
+    m_hStopWaiting.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    lock = m_hStopWaiting ? m_runLock.Acquire(m_hStopWaiting.Get()) : ERunLock::kFailed;
+  }
+  // Failed (logged) or given up: the dialog may be gone already.
+  if (lock != ERunLock::kHeld || m_hWnd == nullptr) {
     CloseMainFrame();
     return;
   }
+  ::EnableWindow(::GetDlgItem(m_hWnd, IDOK), TRUE);
   CScopedRegKey root;
   const LONG status =
       ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_ENUMERATE_SUB_KEYS, root.Put());
@@ -209,7 +219,10 @@ void CDlgUninstall::OnSelectAll() {
   m_bAllChecked = check ? 1 : 0;
 }
 
-void CDlgUninstall::OnCancel() { EndDialog(); }
+void CDlgUninstall::OnCancel() {
+  if (m_hStopWaiting) ::SetEvent(m_hStopWaiting.Get());
+  EndDialog();
+}
 
 void CDlgUninstall::EndDialog() {
   CloseMainFrame();

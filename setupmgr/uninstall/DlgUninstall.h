@@ -9,6 +9,7 @@
 
 #include "ModelessDialog.h"
 #include "RunLock.h"
+#include "WinHandles.h"
 
 class CDlgUninstall : public CModelessDialog {
  public:
@@ -44,4 +45,5 @@ class CDlgUninstall : public CModelessDialog {
   int m_bAllChecked = 0;
   bool m_bRemoving = false;  // set for good by the removal, which ends the program
   CRunLock m_runLock;
+  CScopedHandle m_hStopWaiting;  // signalled by "취소" while the dialog waits for the lock
 };

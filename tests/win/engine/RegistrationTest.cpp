@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "EngineTestSupport.h"
@@ -163,8 +164,19 @@ TEST(RegistrationTest, RegisterAndUnregisterTheServer) {
   CleanRegistrations();
 }
 
+// The keys the class's server path was read from.
+std::vector<std::pair<HKEY, std::string>> g_openedClassKeys;
+LONG WINAPI RecordClassKeyOpen(HKEY root, LPCSTR subKey, DWORD options, REGSAM access, PHKEY key) {
+  g_openedClassKeys.emplace_back(root, subKey);
+  return ::RegOpenKeyExA(root, subKey, options, access, key);
+}
+
 TEST(RegistrationTest, DeleteRegClassFile) {
   InitFolders();
+  SetClassKeyOpenForTesting(RecordClassKeyOpen);
+  // Only the machine's classes: the merged root would let the user's classes name the file.
+  const std::vector<std::pair<HKEY, std::string>> machineKeyOnly = {
+      {HKEY_LOCAL_MACHINE, "Software\\Classes\\" + kClassKey + "\\InprocServer32"}};
   const struct {
     const char* name;
     bool selfRegistered;  // the server registers itself; otherwise `type` holds its path, REG_NONE: nothing
@@ -186,10 +198,13 @@ TEST(RegistrationTest, DeleteRegClassFile) {
       ::SHSetValueA(HKEY_CLASSES_ROOT, (kClassKey + "\\InprocServer32").c_str(), nullptr, c.type,
                     path.c_str(), static_cast<DWORD>(path.size() + 1));
     }
+    g_openedClassKeys.clear();
     EXPECT_EQ(DeleteRegClassFile(kClassId), c.result) << c.name;
+    EXPECT_EQ(g_openedClassKeys, machineKeyOnly) << c.name;
     EXPECT_EQ(FileIsPresent(path), !c.result) << c.name;
     EXPECT_EQ(ServerPath(), c.type == REG_BINARY ? path : "") << c.name;
   }
+  SetClassKeyOpenForTesting(nullptr);
   CleanRegistrations();
 }
 

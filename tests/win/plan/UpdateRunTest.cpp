@@ -29,6 +29,7 @@
 #include "Pump.h"
 #include "SetupLog.h"
 #include "SetupRun.h"
+#include "TemporaryFolder.h"
 #include "TestRegistry.h"
 #include "UninstallRecords.h"
 #include "Util.h"
@@ -61,7 +62,23 @@ struct RunCase {
   std::vector<std::string> files;     // afterwards, below the test folder
   std::vector<std::string> registry;  // afterwards: "name=data" below %KEY%, "uninstall:item\file"
   std::vector<std::string> log;       // the pass's lines, or without a pass the list's
+  // What the system reports of the temporary folder; other than kAsFound, `log` holds the
+  // manifest's lines too.
+  enum class Folder { kAsFound, kOpenToOthers, kForeignOwner, kLink } folder = Folder::kAsFound;
 };
+using Folder = RunCase::Folder;
+
+// The temporary folder's facts for a row's kind: what Wine cannot report.
+Folder g_folder = Folder::kAsFound;
+bool ReportFolder(const char*, CFolderFacts& facts) {
+  facts = CFolderFacts();
+  facts.isLink = g_folder == Folder::kLink;
+  facts.owner = g_folder == Folder::kForeignOwner ? EAccount::kOther : EAccount::kAdministrators;
+  facts.hasList = true;
+  facts.entries = {{true, EAccount::kAdministrators, FILE_ALL_ACCESS},
+                   {true, EAccount::kOther, g_folder == Folder::kOpenToOthers ? FILE_GENERIC_WRITE : 0u}};
+  return true;
+}
 
 std::string Expand(std::string text, const std::string& root) {
   const std::pair<std::string, std::string> macros[] = {
@@ -314,6 +331,21 @@ std::vector<RunCase> Cases() {
     {"TemporaryFolderBlocked", List(Item("A", File("a.dll"))),
      {}, {{"a.dll", "A"}}, "", kTempBlocked, "A[a.dll]", {"done=1"}, {"VelTemp"}, {},
      {"[DownloadInstallFiles] CUtil::CreateRecursiveDirectory(%TEMP%) Failed, Error Code = 183"}},
+    // A current copy that others could have put there is not used: the folder is secured and
+    // emptied, and the file downloaded again.
+    {"TemporaryFolderOpenToOthers", List(Item("A", File("a.dll", v2))),
+     {{"dest/a.dll", v1234}, {"temp/a.dll", v2000}, {"temp/planted.dll", v2000}}, {}, "", kNone, "A[a.dll]",
+     {}, {"Dest/a.dll"}, {recordA},
+     {"[DownloadFileList] Temporary folder was open to other accounts, secured and emptied (%TEMP%)",
+      "[DownloadIniFile] Download File %URL%list.xml -> %TEMP%\\VelSetup.xml",
+      "[DownloadIniFile] Download File ( %URL%list.xml ) Succeed!", older, itemA},
+     Folder::kOpenToOthers},
+    {"TemporaryFolderOfAnotherOwnerRefused", List(Item("A", File("a.dll"))),
+     {{"temp/a.dll", v2000}}, {}, "", kNone, nullptr, {}, {"VelTemp/a.dll"}, {},
+     {"[DownloadFileList] Temporary folder is owned by another account, not used (%TEMP%)"}, Folder::kForeignOwner},
+    {"TemporaryFolderLinkRefused", List(Item("A", File("a.dll"))),
+     {{"temp/a.dll", v2000}}, {}, "", kNone, nullptr, {}, {"VelTemp/a.dll"}, {},
+     {"[DownloadFileList] Temporary folder is a link or mount point, not used (%TEMP%)"}, Folder::kLink},
   };
   // clang-format on
 }
@@ -486,12 +518,16 @@ TEST(UpdateRun, Table) {
       toolMissing = std::make_unique<CToolMissing>();
       EXPECT_TRUE(toolMissing->m_moved);
     }
-    const bool served = c.manifest != kNotServed;
-    EXPECT_EQ(served ? 1 : 0, dialog.DownloadFileList());
-    EXPECT_EQ(c.listed != nullptr, served && dialog.CreateUpdateList());
+    const bool fetched =
+        c.manifest != kNotServed && c.folder != Folder::kForeignOwner && c.folder != Folder::kLink;
+    g_folder = c.folder;
+    if (c.folder != Folder::kAsFound) SetFolderFactsQueryForTesting(ReportFolder);
+    EXPECT_EQ(fetched ? 1 : 0, dialog.DownloadFileList());
+    SetFolderFactsQueryForTesting(nullptr);
+    EXPECT_EQ(c.listed != nullptr, fetched && dialog.CreateUpdateList());
     toolMissing.reset();
     PumpMessagesFor(0);
-    EXPECT_EQ(served ? std::vector<std::string>({"21", "22"}) : std::vector<std::string>({"21"}),
+    EXPECT_EQ(fetched ? std::vector<std::string>({"21", "22"}) : std::vector<std::string>({"21"}),
               control.Sequence());
     std::string listed;
     for (const std::unique_ptr<CUpdateSet>& set : dialog.UpdateSets()) {
@@ -503,7 +539,8 @@ TEST(UpdateRun, Table) {
     }
     EXPECT_EQ(c.listed != nullptr ? c.listed : "", listed);
     std::vector<std::string> log;
-    if (c.messages.empty()) {
+    const bool served = c.manifest != kNotServed;
+    if (c.messages.empty() && c.folder == Folder::kAsFound) {
       log = {"[DownloadIniFile] Download File %URL%list.xml -> %TEMP%\\VelSetup.xml",
              served ? "[DownloadIniFile] Download File ( %URL%list.xml ) Succeed!"
                     : "[DownloadIniFile] Download File ( %URL%list.xml ) Failed!"};
@@ -513,6 +550,7 @@ TEST(UpdateRun, Table) {
     // The download pass on a worker thread.
     if (!c.messages.empty()) {
       if (c.flags & kTempBlocked) {
+        ReleaseTemporaryFolder();  // the list's run holds it; a later one may find a file there
         RemoveTree(temp);
         WriteFileBytes(temp, "a file where the folder belongs");
       }
@@ -561,6 +599,43 @@ TEST(UpdateRun, Table) {
     ::SHDeleteValueA(HKEY_CURRENT_USER, kHomeKey, "Home");
     CleanUp();
   }
+}
+
+// A folder the program creates carries its own protected list, which its own check trusts.
+TEST(UpdateRun, TemporaryFolderCreatedWithItsOwnList) {
+  CTemporaryFolderSecurity security;
+  ASSERT_TRUE(security.IsValid());
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(::GetSecurityDescriptorControl(security.Descriptor(), &control, &revision));
+  EXPECT_NE(0, control & SE_DACL_PROTECTED);
+  BYTE administrators[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof administrators;
+  ASSERT_TRUE(::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size));
+  ASSERT_TRUE(::SetSecurityDescriptorOwner(security.Descriptor(), administrators, FALSE));
+  CFolderFacts facts;
+  ASSERT_TRUE(FolderFactsOf(security.Descriptor(), facts));
+  std::vector<std::pair<EAccount, uint32_t>> entries;
+  for (const CAccessEntry& entry : facts.entries) entries.emplace_back(entry.account, entry.mask);
+  const std::vector<std::pair<EAccount, uint32_t>> expected = {
+      {EAccount::kSystem, FILE_ALL_ACCESS},
+      {EAccount::kAdministrators, FILE_ALL_ACCESS},
+      {EAccount::kRunningAccount, FILE_ALL_ACCESS},
+      {EAccount::kOther, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE}};
+  EXPECT_EQ(expected, entries);
+  EXPECT_EQ(EFolderTrust::kTrusted, DecideFolderTrust(facts));
+
+  InitFolders();
+  CTestFolder root("velsetup-update-created");
+  const std::string folder = root.Path() + "\\Home\\VelTemp";  // its parent is created too
+  LogInit(0, 2);
+  EXPECT_TRUE(PrepareTemporaryFolder(folder));
+  EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, ::GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_TRUE(TemporaryCopiesTrusted());
+  // Held for the run: its name cannot be freed for another folder meanwhile.
+  ::RemoveDirectoryA(folder.c_str());
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(folder.c_str()));
+  ReleaseTemporaryFolder();
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "Portal.h"
 #include "Pump.h"
 #include "Reboot.h"
+#include "RunLock.h"
 #include "SetupLog.h"
 #include "SetupProtocol.h"
 #include "SetupRun.h"
@@ -50,9 +51,18 @@ struct DialogCase {
   std::vector<RestartMethod> restarts;
   bool temporaryFolderKept;      // the empty temporary folder is there afterwards
   std::vector<std::string> log;  // lines of interest, see kLines
+  bool lockFails = false;        // the run lock cannot be created or opened
 };
 
-const char* const kLines[] = {"[OnDialogStart]", "CDlgDownload::OnSetupComplete", "[MoveInstallFiles]"};
+const char* const kLines[] = {"[OnDialogStart]", "CDlgDownload::OnSetupComplete", "[MoveInstallFiles]",
+                              "[RunLock]"};
+
+// What the system answers when another account made the lock so that nobody else can open it;
+// Wine does not check access to named objects.
+HANDLE WINAPI LockDenied(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR) {
+  ::SetLastError(ERROR_ACCESS_DENIED);
+  return nullptr;
+}
 
 std::vector<DialogCase> Cases() {
   const std::string held =
@@ -95,6 +105,19 @@ std::vector<DialogCase> Cases() {
        {"[MoveInstallFiles] DeleteFile(%DEST%\\held.dll) Failed, ERROR_ACCESS_DENIED || "
         "ERROR_SHARING_VIOLATION",
         "CDlgDownload::OnSetupComplete"}},
+      // Never unlocked: the run ends before it reads or changes anything.
+      {"RunLockCannotBeOpened",
+       held,
+       false,
+       false,
+       false,
+       {IDOK},
+       {IDS_MANIFEST_FAILED},
+       {"101"},
+       {},
+       false,
+       {"[RunLock] CreateMutex Failed, Error Code = 5"},
+       true},
   };
 }
 
@@ -150,6 +173,7 @@ TEST(DlgDownloadTest, Table) {
       ASSERT_TRUE(heldModule);
     }
     SetWorkerStartForTesting(c.workerFails ? NoThread : nullptr);
+    SetRunLockCreateForTesting(c.lockFails ? LockDenied : nullptr);
     g_restarts.clear();
     LogInit(0, 2);
 
@@ -195,6 +219,8 @@ TEST(DlgDownloadTest, Table) {
     for (const std::string& line : c.log) expectedLog.push_back(Expand(line, dest));
     EXPECT_EQ(log, expectedLog);
     SetWorkerStartForTesting(nullptr);
+    SetRunLockCreateForTesting(nullptr);
+    EXPECT_TRUE(c.holdFile || !FileIsPresent(dest + "\\held.dll")) << "nothing is installed";
     DeleteUninstallRecords();
   }
   SetRestartForTesting(nullptr);

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -27,6 +28,7 @@
 #include "Portal.h"
 #include "ManifestTrust.h"
 #include "ProgressFace.h"
+#include "RunLock.h"
 #include "Pump.h"
 #include "SetupProtocol.h"
 #include "Screenshot.h"
@@ -74,6 +76,7 @@ struct Step {
   bool barAtEnd = false;            // its progress bar then at the end of a range above 65,535
   const wchar_t* status = nullptr;  // kScreenshot: the status line then
   std::string artifact;             // kScreenshot: the file the screenshot is kept in
+  std::string logged;               // or: the run's log holds a line of interest starting so
 };
 Step Box(UINT id, int press, int visible = -1, Act act = Act::kNone) {
   Step step;
@@ -93,6 +96,12 @@ Step Requested(const std::string& file, int count, Act act) {
 Step Extracted(const std::string& file, Act act) {
   Step step;
   step.file = file;
+  step.act = act;
+  return step;
+}
+Step Logged(const std::string& start, Act act) {
+  Step step;
+  step.logged = start;
   step.act = act;
   return step;
 }
@@ -130,6 +139,8 @@ struct Scenario {
                                       // "folder/" (empty), "prefix*" (one or more files)
   std::vector<std::string> registry;  // afterwards, see RegistryFacts
   bool keyed = false;                 // run by the program built with the tests' manifest key
+  bool lockHeld = false;              // another run holds the run lock throughout
+  bool tempIsLink = false;            // %TEMP% is a symbolic link to %ROOT%\Elsewhere
 };
 
 std::string g_root;    // the running scenario's folder
@@ -440,11 +451,12 @@ std::vector<Scenario> Scenarios() {
        {"CDlgDownload::InstallDownloadedFiles", heldLine, inUse, usedBy,
         "[TerminateProcessesUsingFile] Terminate Process Canceled (%HOLDER%)", "CDlgDownload::OnSetupComplete"}}},
      false, true, 0, {"Dest/held.dll:placed", "VelTemp/held.dll:held.dll"}, {heldRecord, pending}},
-    // The holder is gone when the answer comes: it is skipped, not a refusal.
+    // The holder is gone when the answer comes (its identifier may name another program by then):
+    // nothing is ended, and that is no refusal.
     {"ForceDeleteHolderAlreadyGone", held, heldServed, "", forceDelete, heldPlaced, {}, "Dest/held.dll",
      {{{Box(IDS_CLOSE_TO_INSTALL, IDYES, -1, Act::kEndHolder)}, statuses({"30:100", "40", "100", "closed"}),
        {"CDlgDownload::InstallDownloadedFiles", heldLine, inUse, usedBy,
-        "[TerminateProcessesUsingFile] OpenProcess(*", "CDlgDownload::OnSetupComplete"}}},
+        "[TerminateProcessesUsingFile] No longer used by %HOLDER% (PID = *", "CDlgDownload::OnSetupComplete"}}},
      false, true, -1, {"Dest/held.dll:held.dll"}, {heldRecord}},
     // The old file is deleted, but a second helper keeps the copy from moving: the file fails.
     {"ForceDeleteMoveFailsTheItem", held, heldServed, "", forceDelete, heldPlaced, {}, "Dest/held.dll",
@@ -642,6 +654,19 @@ std::vector<Scenario> Scenarios() {
         "[InstallProcess] MoveInstalleFiles(%TEMP%\\r.dll ->%DEST%\\r.dll)", "CDlgDownload::OnSetupComplete"}}},
      false, true, -1, {"Dest/r.dll:r.dll", "Run/runner.exe:runner.exe", "Run/runner.exe.record"},
      {"uninstall:R\\r=%DEST%\\r.dll"}},
+    // Another run holds the lock: the waiting run ends as a cancel on a close request, having read
+    // and changed nothing.
+    {"CloseRequestWhileWaitingForTheLock", twoItems, twoItemsServed, "", "", {}, {}, "",
+     {{{Logged("[RunLock] Waiting", Act::kCloseFrame)}, {"20", "101", "closed"},
+       {"[RunLock] Waiting for another setup run to end"}}},
+     false, true, 0, {}, {}, false, true},
+    // A copy of the served size planted where the temporary folder leads is not installed: a
+    // link is no temporary folder.
+    {"TemporaryFolderIsALink", List(Item("A", File("a.dll", Size(a1)))), {{"a.dll", a1}}, "", "",
+     {{"Dest/a.dll", "old"}, {"Elsewhere/a.dll", Pattern(a1.size(), 'Z')}}, {}, "",
+     {{{Box(IDS_MANIFEST_FAILED, IDOK)}, {"20", "21", "101", "closed"},
+       {"[DownloadFileList] Temporary folder is a link or mount point, not used (%TEMP%)"}}},
+     false, true, 0, {"Dest/a.dll:placed", "Elsewhere/a.dll:placed", "VelTemp/a.dll"}, {}, false, false, true},
   };
   // clang-format on
 }
@@ -663,26 +688,18 @@ class CHelper {
     }
     ::CloseHandle(created.hThread);
     m_process.Reset(created.hProcess);
-    m_pid = created.dwProcessId;
     return true;
   }
-  // Ends it, lets go of it and waits until its process identifier names no process any more.
+  // Ends it and waits for its end.
   void End() {
     if (!m_process) return;
     ::TerminateProcess(m_process.Get(), 1);
     ::WaitForSingleObject(m_process.Get(), 30000);
     m_process.Reset();
-    for (int i = 0; i < 1500; ++i) {
-      const CScopedHandle process(::OpenProcess(SYNCHRONIZE, FALSE, m_pid));
-      if (!process) return;
-      ::Sleep(20);
-    }
-    ADD_FAILURE() << "process " << m_pid << " can still be opened after its end";
   }
 
  private:
   CScopedHandle m_process;
-  DWORD m_pid = 0;
 };
 
 // The helper that keeps `path` loaded, started and ready.
@@ -799,7 +816,7 @@ const char* const kLogPrefixes[] = {"CDlgDownload::InstallDownloadedFiles",
                                     "[RegDeleteAllKey]",
                                     "[DownloadFile] InternetOpenUrl",
                                     "[DownloadFile] Redirect",
-                                    "[DownloadFileList] Manifest",
+                                    "[DownloadFileList]",
                                     "[DownloadInstallFiles] SHA256",
                                     "[GetUpdateInfo] SHA256 do not exist",
                                     "[GetUpdateInfo] Invalid SHA256",
@@ -1053,7 +1070,13 @@ void CheckProgressWindow(CRunState& state, HWND dialog, const Step& step) {
     state.problems.push_back(step.artifact + ": the status line is empty");
 }
 
-bool StepReached(const Step& step, size_t requestLogStart) {
+bool StepReached(const Step& step, size_t requestLogStart, const CSetupRun& run) {
+  if (!step.logged.empty()) {
+    for (const std::string& line : LogOfInterest(run)) {
+      if (line.rfind(step.logged, 0) == 0) return true;
+    }
+    return false;
+  }
   if (step.count > 0) {
     const std::string log = portal::RequestLog().substr(requestLogStart);
     const std::string target = "/" + std::string(kServed) + step.file + " ";
@@ -1159,7 +1182,7 @@ void Drive(const Scenario& scenario, std::vector<std::unique_ptr<CRunState>>& st
             state.step < state.expected.steps.size() ? &state.expected.steps[state.step] : nullptr;
         if (windows.box != nullptr && answered.insert(windows.box).second) {
           AnswerBox(state, step, windows.box, windows, holder, locker);
-        } else if (step != nullptr && step->box == 0 && StepReached(*step, requestLogStart)) {
+        } else if (step != nullptr && step->box == 0 && StepReached(*step, requestLogStart, state.run)) {
           Perform(state, *step, windows, holder, locker);
           ++state.step;
         }
@@ -1185,6 +1208,38 @@ std::string RunDifferences(const Scenario& scenario, const CRunState& state, con
   if (scenario.shown >= 0 && state.seenVisible != (scenario.shown == 1))
     message += std::string("the dialog was ") + (state.seenVisible ? "" : "never ") + "shown\n";
   return message;
+}
+
+// Runs a program of the machine under Wine (such as /bin/ln) and waits until `done` holds: the
+// program is not a Windows process that could be waited for.
+bool RunUnixCommand(const std::string& commandLine, const std::function<bool()>& done) {
+  std::string line = commandLine;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION created = {};
+  if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &created))
+    return false;
+  ::CloseHandle(created.hThread);
+  ::CloseHandle(created.hProcess);
+  for (int i = 0; i < 1500 && !done(); ++i) ::Sleep(20);
+  return done();
+}
+
+// The machine's own path of `path`, through Wine's own export; empty when there is none.
+std::string UnixPath(const std::string& path) {
+  using Convert = char*(CDECL*)(const wchar_t*);
+  const auto convert =
+      GetProcAddressAs<Convert>(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+  char* converted = convert != nullptr ? convert(Wide(path).c_str()) : nullptr;
+  if (converted == nullptr) return {};
+  std::string unix = converted;
+  ::HeapFree(::GetProcessHeap(), 0, converted);
+  return unix;
+}
+
+bool IsLink(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 class WholeRunTest : public ::testing::Test {
@@ -1221,6 +1276,11 @@ TEST_F(WholeRunTest, Table) {
       ASSERT_TRUE(WriteFileBytes(path, file.bytes));
     }
     for (const std::string& key : scenario.keys) PlaceKey(key);
+    // Wine's own links cannot be made from Windows: the machine's ln makes one, rm removes it.
+    const std::string link = g_root + "\\VelTemp", unixLink = UnixPath(g_root) + "/VelTemp";
+    if (scenario.tempIsLink) {
+      ASSERT_TRUE(RunUnixCommand("/bin/ln -s Elsewhere \"" + unixLink + "\"", [&] { return IsLink(link); }));
+    }
 
     {
       CHelper holder, locker;
@@ -1229,8 +1289,14 @@ TEST_F(WholeRunTest, Table) {
       if (!scenario.hold.empty()) {
         ASSERT_TRUE(StartHolder(holder, held));
       }
+      CScopedHandle lock;
+      if (scenario.lockHeld) {
+        lock.Reset(::CreateMutexA(nullptr, TRUE, kRunLockName));
+        ASSERT_TRUE(lock);
+      }
       std::vector<std::unique_ptr<CRunState>> states;
       Drive(scenario, states, holder, locker);
+      if (lock) ::ReleaseMutex(lock.Get());
       // Runs started together may have taken their turns in either order.
       std::string message;
       for (size_t i = 0; i < states.size(); ++i)
@@ -1247,6 +1313,9 @@ TEST_F(WholeRunTest, Table) {
     for (const std::string& fact : scenario.registry) registry.push_back(Expand(fact));
     std::sort(registry.begin(), registry.end());
     EXPECT_EQ(Differences("registry facts", RegistryFacts(), registry), "");
+    if (scenario.tempIsLink) {
+      EXPECT_TRUE(RunUnixCommand("/bin/rm \"" + unixLink + "\"", [&] { return !FileIsPresent(link); }));
+    }
     CleanUp();
   }
 }

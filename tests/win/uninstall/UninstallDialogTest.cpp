@@ -23,6 +23,7 @@
 #include "Portal.h"
 #include "Pump.h"
 #include "Registration.h"
+#include "RunLock.h"
 #include "Screenshot.h"
 #include "TestRegistry.h"
 
@@ -68,7 +69,8 @@ std::vector<std::string> Split(const std::string& text, char separator, size_t p
 // question). Expected, each with + or -: "file <file>", "key <key>" ("" the entry), "log <start
 // of a line>", "class" (registered), "preapproved", "holder" (runs), "pending" (+: the program and
 // nothing else is deleted at the next start; -: nothing new is); "restart" (after a restart of the
-// prefix the program file is gone).
+// prefix the program file is gone). Setup "runlock": the test holds the run lock, which the step
+// "unlock" frees; steps "removal off" and "removal on" wait for "삭제" to be so.
 struct Case {
   const char* name;
   std::vector<std::string> records, files, setup, rows, steps, expected;
@@ -125,6 +127,7 @@ bool Running(HANDLE process) { return process && ::WaitForSingleObject(process, 
 struct CCaseState {
   CCaseState() { Clean(); }
   ~CCaseState() {
+    if (m_runLock) ::ReleaseMutex(m_runLock.Get());
     if (Running(m_holder.Get())) ::TerminateProcess(m_holder.Get(), 1);
     Clean();
     if (!m_ie) return;
@@ -149,6 +152,7 @@ struct CCaseState {
   }
   std::optional<std::string> m_ie;  // the browser version to put back
   std::vector<CScopedFile> m_locks;
+  CScopedHandle m_runLock;  // held by this thread until "unlock"
   std::string m_holderProgram;
   CScopedHandle m_holder;  // ended when the case ends
 };
@@ -234,6 +238,9 @@ void RunCase(const Case& c, const std::function<void(const std::string& folder)>
       ASSERT_TRUE(state.m_locks.back().IsValid()) << line;
     } else if (parts[0] == "hold") {
       Hold(state, folder.Path(), argument);
+    } else if (parts[0] == "runlock") {
+      state.m_runLock.Reset(::CreateMutexA(nullptr, TRUE, kRunLockName));
+      ASSERT_TRUE(state.m_runLock);
     } else {
       programName = Wide(parts[1]);
     }
@@ -273,6 +280,16 @@ void RunCase(const Case& c, const std::function<void(const std::string& folder)>
         PumpMessagesFor(20);
       }
       EXPECT_EQ(Checks(list), parts[1]);
+    } else if (parts[0] == "unlock") {
+      ::ReleaseMutex(state.m_runLock.Get());
+      state.m_runLock.Reset();
+    } else if (parts[0] == "removal") {
+      const HWND remove = ::GetDlgItem(dialog.hwnd, IDOK);
+      for (const DWORD start = ::GetTickCount();
+           (::IsWindowEnabled(remove) != FALSE) != (parts[1] == "on") && ::GetTickCount() - start < 10000;) {
+        PumpMessagesFor(20);
+      }
+      EXPECT_EQ(::IsWindowEnabled(remove) != FALSE, parts[1] == "on");
     } else if (parts[0] == "delete" || parts[0] == "cancel") {
       SaveWindowImage(dialog.hwnd, Artifact(std::string(c.name) + " " + parts[0]));
       robot::PressButton(dialog.hwnd, parts[0] == "delete" ? IDOK : IDCANCEL);
@@ -436,6 +453,13 @@ const Case kRobotCases[] = {
      {"program VelSetup ก.exe"}, {"Alpha|설치됨|"}, {"click Alpha", "delete", "box removed"},
      {"file- a.dll", "key- ", "log+ All Item was uninstalled!", "pending-",
       "log+ [UninstallSelectedItems] Program path not representable ("}},
+    // Another run holds the lock: the dialog shows at once, empty and with "삭제" off, and closes.
+    {"lock held by another run, cancel", {"Alpha|=a", "Alpha\\a|FilePath=%F%\\a.dll"}, {"a.dll"}, {"runlock"}, {},
+     {"removal off", "cancel"},
+     {"file+ a.dll", "key+ Alpha", "log+ [RunLock] Waiting for another setup run to end", "log- Start Uninstall"}},
+    {"lock freed while the dialog waits", {"Alpha|=a", "Alpha\\a|FilePath=%F%\\a.dll", kKeep}, {"a.dll"},
+     {"runlock"}, {}, {"removal off", "unlock", "removal on", "click Alpha", "checks 10", "delete", "box removed"},
+     {"file- a.dll", "key- Alpha", "key+ Keep", "log+ [RunLock] Waiting for another setup run to end"}},
 };
 // clang-format on
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -81,19 +82,21 @@ class CHolder {
   CHolder(const std::string& program, const std::string& library) : m_program(program) {
     const std::string eventName = "velsetup_holder_ready_" + std::to_string(::GetCurrentProcessId()) + "_" +
                                   std::to_string(reinterpret_cast<uintptr_t>(this));
-    CScopedHandle ready(::CreateEventA(nullptr, TRUE, FALSE, eventName.c_str()));
-    std::string commandLine = "\"" + program + "\" \"" + library + "\" " + eventName;
+    m_hReady.Reset(::CreateEventA(nullptr, TRUE, FALSE, eventName.c_str()));
+    m_letGo.Reset(::CreateEventA(nullptr, TRUE, FALSE, (eventName + "_let_go").c_str()));
+    std::string commandLine =
+        "\"" + program + "\" \"" + library + "\" " + eventName + " " + eventName + "_let_go";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (!ready || !::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                    nullptr, &startup, &info)) {
+    if (!m_hReady || !::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                       nullptr, &startup, &info)) {
       return;
     }
     m_process.Reset(info.hProcess);
     CScopedHandle thread(info.hThread);
     m_pid = info.dwProcessId;
-    const HANDLE waits[] = {ready.Get(), m_process.Get()};
+    const HANDLE waits[] = {m_hReady.Get(), m_process.Get()};
     m_ready = ::WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;
   }
   ~CHolder() {
@@ -114,9 +117,22 @@ class CHolder {
            ::GetExitCodeProcess(m_process.Get(), &code) && code == 0;
   }
   bool Running() const { return ::WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT; }
+  // Ends it as something other than the locator would (exit code 1).
+  void End() const {
+    ::TerminateProcess(m_process.Get(), 1);
+    ::WaitForSingleObject(m_process.Get(), 10000);
+  }
+  // Has the holder free the library and run on; true once it has done so.
+  bool LetGo() const {
+    ::ResetEvent(m_hReady.Get());
+    ::SetEvent(m_letGo.Get());
+    return ::WaitForSingleObject(m_hReady.Get(), 30000) == WAIT_OBJECT_0 && Running();
+  }
 
  private:
   std::string m_program;
+  CScopedHandle m_hReady;  // set again once the holder has freed the library
+  CScopedHandle m_letGo;
   CScopedHandle m_process;
   DWORD m_pid = 0;
   bool m_ready = false;
@@ -128,9 +144,9 @@ struct Outcome {
 };
 
 // Runs the locator on a worker thread and answers its questions in order from this one, as a
-// person would; questions beyond `answers` get No.
+// person would; questions beyond `answers` get No. `beforeAnswer` runs while question n is open.
 Outcome LocateAndAnswer(const std::string& file, UINT question, EProcessFacility facility,
-                        const std::vector<int>& answers) {
+                        const std::vector<int>& answers, const std::function<void(size_t)>& beforeAnswer) {
   Outcome outcome;
   std::atomic<bool> done(false);
   std::thread worker([&] {
@@ -144,6 +160,7 @@ Outcome LocateAndAnswer(const std::string& file, UINT question, EProcessFacility
     if (const HWND box = robot::FindShownDialog(self)) {
       outcome.questions.push_back(robot::Describe(box));
       const size_t asked = outcome.questions.size();
+      beforeAnswer(asked - 1);
       robot::PressButton(box, asked <= answers.size() ? answers[asked - 1] : IDNO);
       while (::IsWindow(box) && !done) PumpMessagesFor(20);
     }
@@ -172,7 +189,17 @@ struct Case {
   UINT question;
   std::vector<int> answers;  // one per expected question, in list order
   bool result;
+  // What the first holder asked about does while its question is open.
+  enum class Change { kNone, kLetGo, kReplaced } change = Change::kNone;
 };
+using Change = Case::Change;
+
+// kReplaced: once the first holder has ended at its question, its identifier names a newcomer
+// that holds the library too, as when the system gives a freed identifier to another program.
+std::atomic<DWORD> g_replacedPid(0), g_newcomerPid(0);
+HANDLE WINAPI OpenReplaced(DWORD access, BOOL inherit, DWORD processId) {
+  return ::OpenProcess(access, inherit, processId == g_replacedPid ? g_newcomerPid.load() : processId);
+}
 
 const Case kCases[] = {
     {"PsapiLongPathYesEnds", kPsapi, 1, false, Query::Long, kInstall, {IDYES}, true},
@@ -186,6 +213,13 @@ const Case kCases[] = {
     {"PsapiOwnProcessNeverOffered", kPsapi, 0, true, Query::Long, kDelete, {}, true},
     {"ToolhelpOwnProcessNeverOffered", kToolhelp, 0, true, Query::Long, kDelete, {}, true},
     {"NoFacilityAsksNothing", kNone, 1, false, Query::Long, kInstall, {}, true},
+    // clang-format off
+    {"HolderLetGoBeforeTheAnswerRunsOn", kPsapi, 1, false, Query::Long, kInstall, {IDYES}, true, Change::kLetGo},
+    {"ToolhelpHolderLetGoBeforeTheAnswerRunsOn", kToolhelp, 1, false, Query::Long, kDelete, {IDYES}, true,
+     Change::kLetGo},
+    {"HolderReplacedBeforeTheAnswerNothingEnded", kPsapi, 1, false, Query::Long, kInstall, {IDYES}, true,
+     Change::kReplaced},
+    // clang-format on
 };
 
 std::string QueryPath(const Fixtures& f, Query query) {
@@ -243,7 +277,26 @@ void RunCase(const Case& c) {
     ASSERT_EQ(holders.size(), order.size());
   }
 
-  const Outcome outcome = LocateAndAnswer(QueryPath(f, c.query), c.question, c.facility, c.answers);
+  std::unique_ptr<CHolder> newcomer;
+  g_replacedPid = 0;
+  SetProcessOpenForTesting(c.change == Change::kReplaced ? OpenReplaced : nullptr);
+  const Outcome outcome =
+      LocateAndAnswer(QueryPath(f, c.query), c.question, c.facility, c.answers, [&](size_t question) {
+        if (question != 0) return;
+        if (c.change == Change::kLetGo) {
+          EXPECT_TRUE(holders[order[0]]->LetGo());
+        } else if (c.change == Change::kReplaced) {
+          holders[order[0]]->End();
+          newcomer = std::make_unique<CHolder>(f.holders[1], f.libraryShort);
+          EXPECT_TRUE(newcomer->Ready());
+          g_newcomerPid = newcomer->Pid();
+          g_replacedPid = holders[order[0]]->Pid();
+        }
+      });
+  SetProcessOpenForTesting(nullptr);
+  if (newcomer) {
+    EXPECT_TRUE(newcomer->Running()) << "the newcomer was never asked about";
+  }
 
   EXPECT_EQ(c.result, outcome.result);
   ASSERT_EQ(c.answers.size(), outcome.questions.size());
@@ -255,7 +308,9 @@ void RunCase(const Case& c) {
   // Asked holders end on Yes and live on after No; holders not asked live on.
   for (size_t position = 0; position < order.size(); ++position) {
     const CHolder& holder = *holders[order[position]];
-    if (position < c.answers.size() && c.answers[position] == IDYES) {
+    if (position == 0 && c.change != Change::kNone) {
+      EXPECT_EQ(c.change == Change::kLetGo, holder.Running()) << "the first holder";
+    } else if (position < c.answers.size() && c.answers[position] == IDYES) {
       EXPECT_TRUE(holder.EndedByLocator()) << "holder " << position << " in list order";
     } else {
       EXPECT_TRUE(holder.Running()) << "holder " << position << " in list order";

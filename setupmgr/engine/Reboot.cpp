@@ -94,16 +94,19 @@ void CancelReplaceOnReboot(const char* source) {
     return;
   }
   CScopedRegKey key;
-  LONG result = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
-                                key.Put());
+  LONG result =
+      ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.Put());
   DWORD type = REG_NONE, size = 0;
-  if (result == ERROR_SUCCESS) result = ::RegQueryValueExA(key.Get(), kPendingValue, nullptr, &type, nullptr, &size);
+  if (result == ERROR_SUCCESS)
+    result = ::RegQueryValueExA(key.Get(), kPendingValue, nullptr, &type, nullptr, &size);
   if (result == ERROR_FILE_NOT_FOUND) return;
   std::vector<char> list(size + 2, '\0');
   if (result == ERROR_SUCCESS)
-    result = ::RegQueryValueExA(key.Get(), kPendingValue, nullptr, &type, reinterpret_cast<BYTE*>(list.data()), &size);
+    result = ::RegQueryValueExA(key.Get(), kPendingValue, nullptr, &type,
+                                reinterpret_cast<BYTE*>(list.data()), &size);
   if (result != ERROR_SUCCESS) {
-    LogWrite(1, "[CancelReplaceOnReboot] %s cannot be read, Error Code = %d", kPendingValue, static_cast<int>(result));
+    LogWrite(1, "[CancelReplaceOnReboot] %s cannot be read, Error Code = %d", kPendingValue,
+             static_cast<int>(result));
     return;
   }
   // Pairs of source and destination (empty for a deletion), in the "\??\" form of the system.
@@ -127,8 +130,8 @@ void CancelReplaceOnReboot(const char* source) {
     result = ::RegDeleteValueA(key.Get(), kPendingValue);
   } else {
     kept += '\0';
-    result = ::RegSetValueExA(key.Get(), kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
-                              static_cast<DWORD>(kept.size()));
+    result = ::RegSetValueExA(key.Get(), kPendingValue, 0, REG_MULTI_SZ,
+                              reinterpret_cast<const BYTE*>(kept.data()), static_cast<DWORD>(kept.size()));
   }
   if (result != ERROR_SUCCESS) {
     LogWrite(1, "[CancelReplaceOnReboot] %s cannot be written, Error Code = %d", kPendingValue,

@@ -77,7 +77,8 @@ bool CUpdateFile::RegisterServer() {
   DWORD exitCode = 0;
   if (!RegisterServerFile(path, &exitCode)) {
     if (exitCode != 0) {
-      LogWrite(1, "[RegisterServer] RegisterServer(%s) Failed (Exit Code = %d)", path, static_cast<int>(exitCode));
+      LogWrite(1, "[RegisterServer] RegisterServer(%s) Failed (Exit Code = %d)", path,
+               static_cast<int>(exitCode));
     } else {
       LogWrite(1, "[RegisterServer] RegisterServer(%s) Failed", path);
     }

@@ -168,8 +168,8 @@ bool RestartPrefix() {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION created = {};
-  if (!::CreateProcessA(wineboot.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &created)) {
+  if (!::CreateProcessA(wineboot.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &created)) {
     return false;
   }
   const CScopedHandle process(created.hProcess), thread(created.hThread);

@@ -360,31 +360,41 @@ std::vector<Scenario> Scenarios() {
     log.insert(log.begin(), abandoned);
     return log;
   };
-  const Run installTwoRun = {{}, statuses({Percent(a1.size(), total), Percent(a1.size() + a2.size(), total), "30:100",
-                                           "40", "100", "closed"}), afterKill(installTwo), 100};
-  const Run nothingTwoRun = {{}, statuses({"40", "100", "closed"}),
-                             {registered, "CDlgDownload::InstallDownloadedFiles", "CDlgDownload::OnSetupComplete"},
+  const Run installTwoRun = {{},
+                             statuses({Percent(a1.size(), total), Percent(a1.size() + a2.size(), total),
+                                       "30:100", "40", "100", "closed"}),
+                             afterKill(installTwo),
                              100};
-  const std::string zipItems = List(Item("A", File("a1.dll", Size(a1))) + Item("Z", FileFrom("many.dll", "many.zip")));
+  const Run nothingTwoRun = {
+      {},
+      statuses({"40", "100", "closed"}),
+      {registered, "CDlgDownload::InstallDownloadedFiles", "CDlgDownload::OnSetupComplete"},
+      100};
+  const std::string zipItems =
+      List(Item("A", File("a1.dll", Size(a1))) + Item("Z", FileFrom("many.dll", "many.zip")));
   const size_t zipTotal = a1.size() + manyZip.size();
   const std::string heldPair =
       List(Item("H", File("a1.dll", Size(a1)) + File("held.dll", Tag("VERSION", "40000,1,65535,7"))));
   const std::string gatedItems =
       List(Item("A", File("a1.dll", Size(a1))) +
-           Item("B", File("server.dll", Size(gated) + Tag("REGISTER", "1") + Tag("CLASSID", VELSETUP_FIXTURE_CLASS_ID))));
+           Item("B", File("server.dll",
+                          Size(gated) + Tag("REGISTER", "1") + Tag("CLASSID", VELSETUP_FIXTURE_CLASS_ID))));
   const size_t gatedTotal = a1.size() + gated.size();
   const std::string big = Pattern(600000);
   const std::string bigZip = ZipBytes({{"big.dll", big}});
   const std::vector<Served> filler = {{"Small/filler", std::string(700000, 'f')}};
   const std::string bigFile = List(Item("A", File("big.dll", Size(big))));
   const std::string bigPacked = List(Item("Z", FileFrom("big.dll", "big.zip", Size(big))));
-  const std::vector<std::string> bigInstalled = {"CDlgDownload::InstallDownloadedFiles",
-                                                 "[InstallProcess] MoveInstalleFiles(%TEMP%\\big.dll ->%DEST%\\big.dll)",
-                                                 "CDlgDownload::OnSetupComplete"};
-  const std::vector<std::string> bigWriteFailed = {"[DownloadFile] WriteFile(%TEMP%\\big.dll) Failed, Error Code = 112",
-                                                   "[DownloadInstallFiles] Download Failed (%URL%big.dll)"};
-  const std::vector<std::string> bigExtractFailed = {"[ExtractZipFile] Entry 0 Failed (%TEMP%\\big.zip): cannot write *",
-                                                     "[DownloadInstallFiles] Zip Extract Failed (%TEMP%\\big.zip)"};
+  const std::vector<std::string> bigInstalled = {
+      "CDlgDownload::InstallDownloadedFiles",
+      "[InstallProcess] MoveInstalleFiles(%TEMP%\\big.dll ->%DEST%\\big.dll)",
+      "CDlgDownload::OnSetupComplete"};
+  const std::vector<std::string> bigWriteFailed = {
+      "[DownloadFile] WriteFile(%TEMP%\\big.dll) Failed, Error Code = 112",
+      "[DownloadInstallFiles] Download Failed (%URL%big.dll)"};
+  const std::vector<std::string> bigExtractFailed = {
+      "[ExtractZipFile] Entry 0 Failed (%TEMP%\\big.zip): cannot write *",
+      "[DownloadInstallFiles] Zip Extract Failed (%TEMP%\\big.zip)"};
 
   // clang-format off
   return {
@@ -1255,7 +1265,8 @@ void EndProcessTree(DWORD pid) {
   std::vector<PROCESSENTRY32> processes;
   PROCESSENTRY32 entry = {};
   entry.dwSize = sizeof entry;
-  for (BOOL more = ::Process32First(snapshot.Get(), &entry); more; more = ::Process32Next(snapshot.Get(), &entry))
+  for (BOOL more = ::Process32First(snapshot.Get(), &entry); more;
+       more = ::Process32Next(snapshot.Get(), &entry))
     processes.push_back(entry);
   for (size_t i = 0; i < tree.size(); ++i) {
     for (const PROCESSENTRY32& process : processes) {
@@ -1528,7 +1539,8 @@ TEST_F(WholeRunTest, Table) {
       // A run killed while it holds the lock leaves it abandoned only while somebody else keeps
       // it open, as a run waiting for it does; otherwise the lock goes with the killed run.
       const bool kills = std::any_of(scenario.runs.begin(), scenario.runs.end(), [](const auto& run) {
-        return std::any_of(run.steps.begin(), run.steps.end(), [](const Step& s) { return s.act == Act::kKill; });
+        return std::any_of(run.steps.begin(), run.steps.end(),
+                           [](const Step& s) { return s.act == Act::kKill; });
       });
       if (kills) lock.Reset(::CreateMutexA(nullptr, FALSE, kRunLockName));
       if (scenario.lockHeld) {

@@ -1457,6 +1457,9 @@ class CSmallDisk {
     if (!m_unix.empty()) RunUnixCommand("/bin/umount -l \"" + m_unix + "\"", [&] { return !IsSmall(); });
   }
   bool Mount(const std::string& folder) {
+    // Where one mount failed (no root), the others are not tried for half a minute each.
+    static bool s_failed = false;
+    if (s_failed) return false;
     m_folder = folder;
     ::CreateDirectoryA(folder.c_str(), nullptr);
     const std::string unix = UnixPath(folder);
@@ -1465,6 +1468,7 @@ class CSmallDisk {
     if (RunUnixCommand("/bin/mount -t tmpfs -o size=1m tmpfs \"" + unix + "\"", [&] { return IsSmall(); }))
       return true;
     m_unix.clear();
+    s_failed = true;
     return false;
   }
 

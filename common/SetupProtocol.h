@@ -17,3 +17,19 @@ enum SetupStatus {
   SETUP_STATUS_FAILED = 101,
   SETUP_STATUS_NO_DIALOG = 106,
 };
+
+// The setup manager's process exit code in update mode: the run's final status (90, 91, 100, 101
+// or 106), so that a script that starts it without a control window learns the outcome; a run
+// that ended without one of them failed.
+inline int RunExitCode(int lastStatus) {
+  switch (lastStatus) {
+    case SETUP_STATUS_REBOOT_DECLINED:
+    case SETUP_STATUS_REBOOT_ACCEPTED:
+    case SETUP_STATUS_SUCCEEDED:
+    case SETUP_STATUS_FAILED:
+    case SETUP_STATUS_NO_DIALOG:
+      return lastStatus;
+    default:
+      return SETUP_STATUS_FAILED;
+  }
+}

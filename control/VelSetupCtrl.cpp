@@ -14,8 +14,9 @@ namespace {
 
 // Longest class identifier without braces, in bytes after conversion.
 constexpr size_t kMaxObjectIdBytes = 36;
-// How long WaitUpdate blocks the page for the setup manager.
+// How long WaitUpdate blocks the page for the setup manager; tests shorten it.
 constexpr DWORD kWaitUpdateMs = 180000;
+DWORD g_waitUpdateMs = kWaitUpdateMs;
 
 }  // namespace
 
@@ -187,6 +188,12 @@ STDMETHODIMP CVelSetupCtrl::StartUpdate(short* result) {
   if (result == nullptr) return E_POINTER;
   if (!IsCallerTrusted()) return E_ACCESSDENIED;
   return GuardedCall([&] {
+    // A run started earlier may still be going and post its statuses later: this run gets a
+    // window of its own, so that nothing the old one reports can overwrite its status.
+    if (m_process) {
+      DestroyStatusWindow(m_hWnd);
+      m_hWnd = CreateStatusWindow(ModuleInstance(), &m_run);
+    }
     ResetRun();
     m_process = LaunchSetupManager(m_folders.m_strSystem, m_strInstallParam, m_hWnd);
     if (!m_process) {
@@ -205,7 +212,7 @@ STDMETHODIMP CVelSetupCtrl::WaitUpdate(short* result) {
   if (FAILED(hr) || *result != 0) return hr;
   // Blocks the page's thread without handling messages; the statuses posted meanwhile wait in
   // the hidden window's queue and are collected afterwards.
-  ::WaitForSingleObject(m_process.Get(), kWaitUpdateMs);
+  ::WaitForSingleObject(m_process.Get(), g_waitUpdateMs);
   CollectQueuedStatus(m_hWnd, m_run, true);
   *result = m_run.StoredStatus();
   return S_OK;
@@ -226,4 +233,10 @@ STDMETHODIMP CVelSetupCtrl::GetStatus(short* result) {
 STDMETHODIMP CVelSetupCtrl::put_TestMode(LONG newVal) {
   m_nTestMode = newVal;
   return S_OK;
+}
+
+// Exported for the tests only (not part of any interface a page reaches): the wait of WaitUpdate
+// in milliseconds; 0 restores 180,000.
+extern "C" void WINAPI VelSetupSetWaitLimitForTesting(DWORD milliseconds) {
+  g_waitUpdateMs = milliseconds != 0 ? milliseconds : kWaitUpdateMs;
 }

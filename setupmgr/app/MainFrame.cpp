@@ -154,10 +154,12 @@ void CMainFrame::OnAppStart() {
       CloseMainFrame();
       return;
     }
+    m_bModeStarted = true;
     ::PostMessageA(m_dlgUninstall.GetSafeHwnd(), WM_DIALOG_START, 0, 0);
     return;
   }
 
+  m_bModeStarted = true;
   m_dlgDownload.Notify(SETUP_STATUS_STARTED, reinterpret_cast<LPARAM>(m_hWnd));
   if (m_dlgDownload.GetSafeHwnd() != nullptr) ::DestroyWindow(m_dlgDownload.GetSafeHwnd());
   if (!m_dlgDownload.Create(m_hWnd)) {
@@ -167,6 +169,11 @@ void CMainFrame::OnAppStart() {
   }
   CenterOnWorkArea(m_dlgDownload.GetSafeHwnd());
   ::PostMessageA(m_dlgDownload.GetSafeHwnd(), WM_DIALOG_START, 0, 0);
+}
+
+int CMainFrame::ExitCode() const {
+  if (!m_bModeStarted) return SETUP_STATUS_FAILED;
+  return m_bUninstall ? 0 : RunExitCode(m_dlgDownload.LastStatus());
 }
 
 int CMainFrame::ParseCommandLine() {

@@ -17,6 +17,11 @@ class CMainFrame {
   bool Create();
   HWND GetSafeHwnd() const { return m_hWnd; }
 
+  // The process exit code once the frame is gone: in update mode the run's final status
+  // (RunExitCode), in uninstall mode 0 once the uninstall dialog started; 101 when neither mode
+  // started (the command line was refused).
+  int ExitCode() const;
+
   // Lets the modeless dialogs handle their keyboard messages.
   bool PreTranslateMessage(MSG* msg);
 
@@ -29,6 +34,7 @@ class CMainFrame {
 
   HWND m_hWnd = nullptr;
   int m_bUninstall = 0;
+  bool m_bModeStarted = false;
   CDlgDownload m_dlgDownload;
   CDlgUninstall m_dlgUninstall;
 };

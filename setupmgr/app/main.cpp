@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "MainFrame.h"
+#include "SetupProtocol.h"
 #include "WinHandles.h"
 
 namespace {
@@ -32,8 +33,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
   ::InitCommonControlsEx(&controls);
 
+  // The exit code carries the run's outcome (CMainFrame::ExitCode); a user the rights check
+  // refused gets no run at all.
   CMainFrame frame;
-  if (!frame.Create()) return 0;
+  if (!frame.Create()) return SETUP_STATUS_FAILED;
 
   MSG msg;
   while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
@@ -41,5 +44,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     ::TranslateMessage(&msg);
     ::DispatchMessageA(&msg);
   }
-  return 0;
+  return frame.ExitCode();
 }

@@ -73,6 +73,7 @@ bool DeleteWithRetries(const char* path) {
 }  // namespace
 
 bool CUpdateSet::InstallFiles(int& needReboot, int forceDelete, CInstalledFiles& installed) {
+  const int rebootBefore = needReboot;
   bool succeeded = true;
   for (const std::unique_ptr<CUpdateFile>& file : m_arrUpdateFile) {
     succeeded =
@@ -84,7 +85,11 @@ bool CUpdateSet::InstallFiles(int& needReboot, int forceDelete, CInstalledFiles&
     for (const std::unique_ptr<CUpdateFile>& file : m_arrUpdateFile)
       succeeded = file->RegisterServer() && succeeded;
   }
-  if (!succeeded) UndoInstall();
+  if (!succeeded) {
+    UndoInstall();
+    // The item's replacements at the next start were withdrawn: it asks for no restart.
+    needReboot = rebootBefore;
+  }
   return succeeded;
 }
 
@@ -93,7 +98,10 @@ void CUpdateSet::UndoInstall() {
   for (const std::unique_ptr<CUpdateFile>& file : m_arrUpdateFile) {
     if (!file->m_bSharedDll) file->UnregisterServer();
   }
-  for (const std::unique_ptr<CUpdateFile>& file : m_arrUpdateFile) file->UninstallFile();
+  for (const std::unique_ptr<CUpdateFile>& file : m_arrUpdateFile) {
+    file->UninstallFile();
+    if (!file->m_strScheduledCopy.empty()) CancelReplaceOnReboot(file->m_strScheduledCopy.c_str());
+  }
 
   // Under an empty name the item's subkey would be the entry of every item.
   if (NamesWholeRoot(m_strName.c_str())) {
@@ -139,6 +147,7 @@ bool CUpdateFile::InstallProcess(const char* itemName, int forceDelete, bool rec
     return false;
   } else {
     scheduled = IsFile(copy.c_str());
+    if (scheduled) m_strScheduledCopy = copy;
   }
   installed.Remember(m_strName, m_strSource, m_strLocalPath, !scheduled);
 

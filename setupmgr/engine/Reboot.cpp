@@ -5,12 +5,15 @@
 
 #include "Folders.h"
 #include "MessageBox.h"
+#include "SetupLog.h"
 #include "WinHandles.h"
 #include "resource.h"
 
 namespace {
 
 constexpr char kWininitSection[] = "Rename";
+constexpr char kSessionManagerKey[] = "System\\CurrentControlSet\\Control\\Session Manager";
+constexpr char kPendingValue[] = "PendingFileRenameOperations";
 constexpr char kWininitDelete[] = "NUL";
 
 BOOL SystemRestart(RestartMethod method, const char* message) {
@@ -80,6 +83,62 @@ void ReplaceFileOnReboot(const char* source, const char* destination) {
     return;
   }
   ScheduleInWininit(source, destination);
+}
+
+void CancelReplaceOnReboot(const char* source) {
+  if (SystemFolders().m_dwPlatformId != VER_PLATFORM_WIN32_NT) {
+    if (!::DeleteFileA(source) && ::GetLastError() != ERROR_FILE_NOT_FOUND) {
+      LogWrite(1, "[CancelReplaceOnReboot] DeleteFile(%s) Failed, Error Code = %d", source,
+               static_cast<int>(::GetLastError()));
+    }
+    return;
+  }
+  CScopedRegKey key;
+  LONG result =
+      ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.Put());
+  DWORD type = REG_NONE, size = 0;
+  if (result == ERROR_SUCCESS)
+    result = ::RegQueryValueExA(key.Get(), kPendingValue, nullptr, &type, nullptr, &size);
+  if (result == ERROR_FILE_NOT_FOUND) return;
+  std::vector<char> list(size + 2, '\0');
+  if (result == ERROR_SUCCESS)
+    result = ::RegQueryValueExA(key.Get(), kPendingValue, nullptr, &type,
+                                reinterpret_cast<BYTE*>(list.data()), &size);
+  if (result != ERROR_SUCCESS) {
+    LogWrite(1, "[CancelReplaceOnReboot] %s cannot be read, Error Code = %d", kPendingValue,
+             static_cast<int>(result));
+    return;
+  }
+  // Pairs of source and destination (empty for a deletion), in the "\??\" form of the system.
+  std::vector<std::string> paths;
+  for (const char* at = list.data(); at < list.data() + size; at += lstrlenA(at) + 1) paths.emplace_back(at);
+  if (paths.size() % 2 == 1 && paths.back().empty()) paths.pop_back();
+  std::string kept;
+  bool removed = false;
+  for (size_t i = 0; i < paths.size(); i += 2) {
+    const std::string& from = paths[i];
+    const char* path = from.rfind("\\??\\", 0) == 0 ? from.c_str() + 4 : from.c_str();
+    if (lstrcmpiA(path, source) == 0) {
+      removed = true;
+      continue;
+    }
+    kept += from + '\0';
+    if (i + 1 < paths.size()) kept += paths[i + 1] + '\0';
+  }
+  if (!removed) return;
+  if (kept.empty()) {
+    result = ::RegDeleteValueA(key.Get(), kPendingValue);
+  } else {
+    kept += '\0';
+    result = ::RegSetValueExA(key.Get(), kPendingValue, 0, REG_MULTI_SZ,
+                              reinterpret_cast<const BYTE*>(kept.data()), static_cast<DWORD>(kept.size()));
+  }
+  if (result != ERROR_SUCCESS) {
+    LogWrite(1, "[CancelReplaceOnReboot] %s cannot be written, Error Code = %d", kPendingValue,
+             static_cast<int>(result));
+    return;
+  }
+  LogWrite(2, "[CancelReplaceOnReboot] Replacement at the next start cancelled (%s)", source);
 }
 
 void RebootSystem() {

@@ -9,6 +9,13 @@
 // with short paths. Silent: a replacement that cannot be scheduled leaves the old file.
 void ReplaceFileOnReboot(const char* source, const char* destination);
 
+// Withdraws every replacement at the next start whose source is `source`, so that a copy of an
+// item that was undone never takes the place of the installed file. On the NT family the pairs are
+// removed from the system's list; on the 9x family the copy is deleted, so that its rename finds
+// nothing (the destination's deletion stays, as the undone item counts as removed). Logs a
+// failure at level 1.
+void CancelReplaceOnReboot(const char* source);
+
 // Restarts an NT-family computer: enables the shutdown privilege, starts the shutdown with
 // restart and disables the privilege again. Each failing step shows a message box (OK) and the
 // following steps are still tried.

@@ -17,7 +17,7 @@ constexpr char kPreApprovedKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion
 
 ClassKeyOpenFunction g_openClassKey = ::RegOpenKeyExA;
 
-bool RunRegistrationTool(const char* switches, const char* path) {
+bool RunRegistrationTool(const char* switches, const char* path, DWORD* exitCode) {
   const std::string& system = SystemFolders().m_strSystem;
   // Without the system folder the tool's path would name a file on the current drive.
   if (system.empty()) {
@@ -26,14 +26,19 @@ bool RunRegistrationTool(const char* switches, const char* path) {
   }
   const std::string tool = system + "\\Regsvr32.exe";
   const std::string arguments = std::string(switches) + " " + QuotePath(path);
-  return ExecuteFile(tool.c_str(), arguments.c_str(), true);
+  return ExecuteFile(tool.c_str(), arguments.c_str(), true, exitCode);
 }
 
 }  // namespace
 
-bool RegisterServerFile(const char* path) { return RunRegistrationTool("/s", path); }
+bool RegisterServerFile(const char* path, DWORD* exitCode) {
+  DWORD code = 0;
+  const bool ran = RunRegistrationTool("/s", path, &code);
+  if (ran && exitCode != nullptr) *exitCode = code;
+  return ran && code == 0;
+}
 
-bool UnregisterServerFile(const char* path) { return RunRegistrationTool("/u /s", path); }
+bool UnregisterServerFile(const char* path) { return RunRegistrationTool("/u /s", path, nullptr); }
 
 void SetClassKeyOpenForTesting(ClassKeyOpenFunction function) {
   g_openClassKey = function != nullptr ? function : ::RegOpenKeyExA;
@@ -67,8 +72,16 @@ bool DeleteRegClassFile(const char* classId) {
 bool CUpdateFile::RegisterServer() {
   if (!m_bRegister) return true;
   const char* path = m_strLocalPath.c_str();
-  if (!RegisterServerFile(path)) {
-    LogWrite(1, "[RegisterServer] RegisterServer(%s) Failed", path);
+  // A server whose own registration failed counts like one whose tool cannot start: the page
+  // could not create its object.
+  DWORD exitCode = 0;
+  if (!RegisterServerFile(path, &exitCode)) {
+    if (exitCode != 0) {
+      LogWrite(1, "[RegisterServer] RegisterServer(%s) Failed (Exit Code = %d)", path,
+               static_cast<int>(exitCode));
+    } else {
+      LogWrite(1, "[RegisterServer] RegisterServer(%s) Failed", path);
+    }
     ::DeleteFileA(path);
     return false;
   }

@@ -7,9 +7,11 @@
 
 #include <string>
 
-// Run "<system folder>\Regsvr32.exe" with "/s" or "/u /s" on `path` and wait for its end. True
-// when the tool could be started; its exit code is not examined.
-bool RegisterServerFile(const char* path);
+// Run "<system folder>\Regsvr32.exe" with "/s" or "/u /s" on `path` and wait for its end.
+// Registering succeeds when the tool started and ended with 0: a library whose own registration
+// failed makes the tool end with another code, stored in `exitCode` when given. Unregistering
+// succeeds when the tool could be started (a server already gone may refuse to unregister).
+bool RegisterServerFile(const char* path, DWORD* exitCode = nullptr);
 bool UnregisterServerFile(const char* path);
 
 // The default value of HKEY_LOCAL_MACHINE "Software\Classes\CLSID\{classId}\InprocServer32": a

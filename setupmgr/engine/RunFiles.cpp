@@ -46,7 +46,7 @@ bool FetchRunFile(const char* source, const char* path, CDownloadSink* sink) {
 }
 }  // namespace
 
-bool ExecuteFile(const char* program, const char* arguments, bool wait) {
+bool ExecuteFile(const char* program, const char* arguments, bool wait, DWORD* exitCode) {
   std::string commandLine;
   if (!FormatCommandLine(program, arguments, commandLine)) {
     LogWrite(1, "[ExecuteFile] Command line too long (%s)", program);
@@ -68,7 +68,10 @@ bool ExecuteFile(const char* program, const char* arguments, bool wait) {
   CScopedHandle process(created.hProcess);
   CScopedHandle thread(created.hThread);
   thread.Reset();  // never used
-  if (wait) ::WaitForSingleObject(process.Get(), INFINITE);
+  if (wait) {
+    ::WaitForSingleObject(process.Get(), INFINITE);
+    if (exitCode != nullptr && !::GetExitCodeProcess(process.Get(), exitCode)) *exitCode = ::GetLastError();
+  }
   LogWrite(2, "[ExecuteFile] CreateProcess(%s) Success", program);
   return true;
 }

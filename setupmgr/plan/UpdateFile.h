@@ -113,6 +113,7 @@ class CUpdateFile {
   uint32_t m_dwRunVersionLS = 0;
   uint64_t m_ftFileTime = 0;                   // expected last-write time as UTC, 0 = not given
   int m_bReady = 0;                            // a current copy is already in the temporary folder
+  std::string m_strScheduledCopy;              // the copy this run left to replace the file at the next start
   std::optional<CSha256Digest> m_hashFile;     // SHA256: what the installed file must hash to
   std::optional<CSha256Digest> m_hashRunFile;  // RUNSHA256: what the run file must hash to
 

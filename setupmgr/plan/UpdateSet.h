@@ -35,8 +35,8 @@ class CUpdateSet {
   // Installs every file, then registers the servers when all are in place; an item that fails
   // anywhere is undone. `needReboot` becomes 1 when a file marked REBOOT waits for the restart.
   bool InstallFiles(int& needReboot, int forceDelete, CInstalledFiles& installed);
-  // Unregisters and deletes the item's files (shared files are neither) and removes its uninstall
-  // records.
+  // Unregisters and deletes the item's files (shared files are neither), cancels the replacements
+  // at the next start that this run scheduled for them, and removes its uninstall records.
   void UndoInstall();
 
   // The item's ADDREG and DELREG edits (setupmgr/engine), applied while the item is read. True on

@@ -292,4 +292,64 @@ TEST(ControlLaunch, FailedStartDeletesOnlyABadImage) {
   }
 }
 
+// The main window of the setup manager `pid`, or null.
+HWND SetupManagerFrame(DWORD pid) {
+  for (HWND window = ::FindWindowExA(nullptr, nullptr, "VelMgrMainFrame", nullptr); window != nullptr;
+       window = ::FindWindowExA(nullptr, window, "VelMgrMainFrame", nullptr)) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == pid) return window;
+  }
+  return nullptr;
+}
+
+// Waits until the setup manager's log holds `count` lines saying a run waits for the lock.
+bool WaitForLockWaiters(const CSystemSetupManager& setupManager, size_t count) {
+  for (int i = 0; i < 3000; ++i) {
+    size_t waiting = 0;
+    for (const std::wstring& line : setupManager.LogLines())
+      waiting += line.find(L"[RunLock] Waiting") != std::wstring::npos ? 1 : 0;
+    if (waiting >= count) return true;
+    ::Sleep(20);
+  }
+  return false;
+}
+
+TEST(ControlLaunch, WaitOutlastedAndAnEarlierRunEndingLater) {
+  const CSystemSetupManager setupManager;
+  const CComPtrLite<IVelSetupCtrl> control = CreateControl();
+  using SetWaitLimit = void(WINAPI*)(DWORD);
+  const auto setWaitLimit =
+      GetProcAddressAs<SetWaitLimit>(::GetModuleHandleA("VelSetup.dll"), "VelSetupSetWaitLimitForTesting");
+  ASSERT_NE(setWaitLimit, nullptr);
+  // The test holds the run lock: every run waits for it and can only end by a close request.
+  const CScopedHandle lock(::CreateMutexA(nullptr, TRUE, "Global\\OrbinaVelSetupRun"));
+  ASSERT_TRUE(lock);
+  ASSERT_EQ(control->put_InstallParam(CBstr(kMissing).Get()), S_OK);
+  short status = -1;
+  setWaitLimit(2000);
+  EXPECT_EQ(control->WaitUpdate(&status), S_OK);
+  setWaitLimit(0);
+  // The run cannot have ended: WaitUpdate gave up waiting and returns the status reached.
+  EXPECT_EQ(status, SETUP_STATUS_STARTED);
+  const std::vector<DWORD> first = SetupManagerPids();
+  ASSERT_EQ(first.size(), 1u);
+  ASSERT_TRUE(WaitForLockWaiters(setupManager, 1));
+
+  // A second run of the same control; the first then ends with 101, which is no longer its news.
+  ASSERT_EQ(control->StartUpdate(&status), S_OK);
+  ASSERT_TRUE(WaitForLockWaiters(setupManager, 2));
+  ::PostMessageA(SetupManagerFrame(first[0]), WM_CLOSE, 0, 0);
+  const CScopedHandle firstProcess(::OpenProcess(SYNCHRONIZE, FALSE, first[0]));
+  ASSERT_TRUE(firstProcess);
+  ASSERT_EQ(::WaitForSingleObject(firstProcess.Get(), 60000), WAIT_OBJECT_0);
+  PumpMessagesFor(200);
+  EXPECT_EQ(control->GetStatus(&status), S_OK);
+  EXPECT_EQ(status, SETUP_STATUS_STARTED);
+
+  KillSetupManagers();
+  ASSERT_TRUE(WaitForNoSetupManager());
+  ::ReleaseMutex(lock.Get());
+}
+
 }  // namespace

@@ -159,3 +159,21 @@ std::string TextValue(const std::string& text) { return text + '\0'; }
 std::string DwordValue(DWORD value) {
   return std::string(reinterpret_cast<const char*>(&value), sizeof value);
 }
+
+bool RestartPrefix() {
+  char system[MAX_PATH] = {};
+  ::GetSystemDirectoryA(system, MAX_PATH);
+  const std::string wineboot = std::string(system) + "\\wineboot.exe";
+  std::string commandLine = "\"" + wineboot + "\" -r";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION created = {};
+  if (!::CreateProcessA(wineboot.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &created)) {
+    return false;
+  }
+  const CScopedHandle process(created.hProcess), thread(created.hThread);
+  DWORD exitCode = 1;
+  return ::WaitForSingleObject(process.Get(), 180000) == WAIT_OBJECT_0 &&
+         ::GetExitCodeProcess(process.Get(), &exitCode) && exitCode == 0;
+}

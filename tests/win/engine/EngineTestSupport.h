@@ -39,6 +39,10 @@ bool ProcessRuns(DWORD pid);
 // Waits for the process's end and ends it when it runs longer than `timeoutMs` (0: at once).
 void EndProcess(DWORD pid, DWORD timeoutMs = 10000);
 
+// Restarts the Wine prefix as a system start does (wineboot -r): the delayed renames and
+// deletions are performed. True when it ended with 0 within three minutes.
+bool RestartPrefix();
+
 // Sets an environment variable for the life of the object (child processes inherit it).
 class CScopedEnvironment {
  public:

@@ -13,23 +13,6 @@
 
 namespace {
 
-// Restarts the Wine prefix as a system start does: the delayed renames and deletions are performed.
-void RestartPrefix() {
-  const std::string wineboot = SystemFolders().m_strSystem + "\\wineboot.exe";
-  std::string commandLine = "\"" + wineboot + "\" -r";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION created = {};
-  ASSERT_TRUE(::CreateProcessA(wineboot.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &created))
-      << "wineboot cannot be started, error " << ::GetLastError();
-  const CScopedHandle process(created.hProcess), thread(created.hThread);
-  ASSERT_EQ(::WaitForSingleObject(process.Get(), 180000), WAIT_OBJECT_0) << "wineboot -r did not end";
-  DWORD exitCode = 1;
-  ::GetExitCodeProcess(process.Get(), &exitCode);
-  EXPECT_EQ(exitCode, 0u) << "wineboot -r";
-}
-
 TEST(RebootTest, ReplacementsAtTheNextStartOfTheNtFamily) {
   InitFolders();
   ASSERT_EQ(SystemFolders().m_dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_NT));
@@ -59,7 +42,7 @@ TEST(RebootTest, ReplacementsAtTheNextStartOfTheNtFamily) {
     }
   }
 
-  RestartPrefix();
+  ASSERT_TRUE(RestartPrefix()) << "wineboot -r";
 
   for (const auto& c : cases) {
     EXPECT_FALSE(FileIsPresent(folder / c.source)) << c.name;

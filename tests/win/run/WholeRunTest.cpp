@@ -9,11 +9,13 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <shlwapi.h>
+#include <tlhelp32.h>
 #include <zip.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -62,6 +64,7 @@ enum class Act {
   kEndHolder,   // ends the helper program that holds a file, so that it is gone before the answer
   kLockCopy,    // has a second helper keep the temporary copy `file` open, so that it cannot be moved
   kScreenshot,  // captures the progress window and checks its size, shape and face with `status`
+  kKill,        // ends the program and every process it started, and the helper, as a power cut would
 };
 
 struct Step {
@@ -116,6 +119,8 @@ struct Run {
   std::vector<Step> steps;
   std::vector<std::string> statuses;  // "20", "30:25", ..., "closed"
   std::vector<std::string> log;       // the install phase's lines, and the dialog's own
+  int exit = -1;                      // the process's exit code; -1: not looked at
+  std::string freed = "";             // a file below %ROOT% deleted before this run starts
 };
 
 struct Served {
@@ -141,9 +146,12 @@ struct Scenario {
   bool keyed = false;                 // run by the program built with the tests' manifest key
   bool lockHeld = false;              // another run holds the run lock throughout
   bool tempIsLink = false;            // %TEMP% is a symbolic link to %ROOT%\Elsewhere
+  bool restart = false;               // the prefix restarts (wineboot -r) after the runs
+  bool smallDisk = false;             // "Home" is %ROOT%\Small, a file system of 1 MiB
 };
 
 std::string g_root;    // the running scenario's folder
+std::string g_home;    // its "Home": g_root, or the small disk's folder
 std::string g_holder;  // the helper program's path
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
@@ -155,7 +163,7 @@ std::string Replace(std::string text, const std::string& from, const std::string
 
 std::string Expand(std::string text) {
   text = Replace(text, "%DEST%", g_root + "\\Dest");
-  text = Replace(text, "%TEMP%", g_root + "\\VelTemp");
+  text = Replace(text, "%TEMP%", g_home + "\\VelTemp");
   text = Replace(text, "%ROOT%", g_root);
   text = Replace(text, "%URL%", std::string("http://update.orbina.com/") + kServed);
   text = Replace(text, "%HTTPS%", std::string("https://update.orbina.com/") + kServed);
@@ -341,6 +349,52 @@ std::vector<Scenario> Scenarios() {
   const std::vector<Served> signedPlaced = {{"Dest/a1.dll", a1}};
   const std::string notVerified =
       "[DownloadFileList] Manifest refused: signature not verified (CryptVerifySignature*";
+
+  // Faults: a server whose own registration fails, one held at a gate while it registers, runs
+  // ended from outside, a disk that fills. After a killed run the next one takes the abandoned lock
+  // over and installs what is missing, the one after finds nothing to do.
+  const std::string failing = ReadFileBytes(FixturePath("failing_server.dll"));
+  const std::string gated = ReadFileBytes(FixturePath("gated_server.dll"));
+  const std::string abandoned = "[RunLock] The previous setup run ended without finishing";
+  const auto afterKill = [&](std::vector<std::string> log) {
+    log.insert(log.begin(), abandoned);
+    return log;
+  };
+  const Run installTwoRun = {{},
+                             statuses({Percent(a1.size(), total), Percent(a1.size() + a2.size(), total),
+                                       "30:100", "40", "100", "closed"}),
+                             afterKill(installTwo),
+                             100};
+  const Run nothingTwoRun = {
+      {},
+      statuses({"40", "100", "closed"}),
+      {registered, "CDlgDownload::InstallDownloadedFiles", "CDlgDownload::OnSetupComplete"},
+      100};
+  const std::string zipItems =
+      List(Item("A", File("a1.dll", Size(a1))) + Item("Z", FileFrom("many.dll", "many.zip")));
+  const size_t zipTotal = a1.size() + manyZip.size();
+  const std::string heldPair =
+      List(Item("H", File("a1.dll", Size(a1)) + File("held.dll", Tag("VERSION", "40000,1,65535,7"))));
+  const std::string gatedItems =
+      List(Item("A", File("a1.dll", Size(a1))) +
+           Item("B", File("server.dll",
+                          Size(gated) + Tag("REGISTER", "1") + Tag("CLASSID", VELSETUP_FIXTURE_CLASS_ID))));
+  const size_t gatedTotal = a1.size() + gated.size();
+  const std::string big = Pattern(600000);
+  const std::string bigZip = ZipBytes({{"big.dll", big}});
+  const std::vector<Served> filler = {{"Small/filler", std::string(700000, 'f')}};
+  const std::string bigFile = List(Item("A", File("big.dll", Size(big))));
+  const std::string bigPacked = List(Item("Z", FileFrom("big.dll", "big.zip", Size(big))));
+  const std::vector<std::string> bigInstalled = {
+      "CDlgDownload::InstallDownloadedFiles",
+      "[InstallProcess] MoveInstalleFiles(%TEMP%\\big.dll ->%DEST%\\big.dll)",
+      "CDlgDownload::OnSetupComplete"};
+  const std::vector<std::string> bigWriteFailed = {
+      "[DownloadFile] WriteFile(%TEMP%\\big.dll) Failed, Error Code = 112",
+      "[DownloadInstallFiles] Download Failed (%URL%big.dll)"};
+  const std::vector<std::string> bigExtractFailed = {
+      "[ExtractZipFile] Entry 0 Failed (%TEMP%\\big.zip): cannot write *",
+      "[DownloadInstallFiles] Zip Extract Failed (%TEMP%\\big.zip)"};
 
   // clang-format off
   return {
@@ -667,6 +721,120 @@ std::vector<Scenario> Scenarios() {
      {{{Box(IDS_MANIFEST_FAILED, IDOK)}, {"20", "21", "101", "closed"},
        {"[DownloadFileList] Temporary folder is a link or mount point, not used (%TEMP%)"}}},
      false, true, 0, {"Dest/a.dll:placed", "Elsewhere/a.dll:placed", "VelTemp/a.dll"}, {}, false, false, true},
+    // The library's own registration fails after every file of its item moved: the item is undone
+    // like one whose registration tool cannot start, the other item stays.
+    {"RegistrationFailsAfterEveryFileMoved",
+     List(Item("Good", File("good.dll")) +
+          Item("R", File("failing.dll", Tag("REGISTER", "1") + Tag("CLASSID", VELSETUP_FIXTURE_CLASS_ID)) +
+                        File("r2.dll"))),
+     {{"good.dll", "G"}, {"failing.dll", failing}, {"r2.dll", a1}}, "", "", {}, {}, "",
+     {{{Box(IDS_INSTALL_FAILED, IDOK)},
+       statuses({Percent(1, 1 + failing.size() + a1.size()), Percent(1 + failing.size(), 1 + failing.size() + a1.size()),
+                 "30:100", "40", "101", "closed"}),
+       {"CDlgDownload::InstallDownloadedFiles",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\good.dll ->%DEST%\\good.dll)",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\failing.dll ->%DEST%\\failing.dll)",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\r2.dll ->%DEST%\\r2.dll)",
+        "[RegisterServer] RegisterServer(%DEST%\\failing.dll) Failed (Exit Code = *",
+        "[UnregisterServer] UnregisterServer(%DEST%\\failing.dll) Success",
+        "[UninstallFile] DeleteFile(%DEST%\\failing.dll )",
+        "[UninstallFile] DeleteFile(%DEST%\\r2.dll )"}, 101}},
+     false, true, -1, {"Dest/good.dll:good.dll", "VelTemp/"}, {"uninstall:Good\\good=%DEST%\\good.dll"}},
+    // A run file that cannot be fetched fails its file inside the installation; the item's other
+    // file is installed, then undone with it.
+    {"RunFileFailsInsideAnInstallation",
+     List(Item("Good", File("good.dll")) + Item("R", File("r.dll", RunFile("")) + File("r2.dll"))),
+     {{"good.dll", "G"}, {"r.dll", a2}, {"r2.dll", a1}}, "", "", {}, {}, "",
+     {{{Box(IDS_INSTALL_FAILED, IDOK)},
+       statuses({Percent(1, 4001), Percent(3001, 4001), "30:100", "40", "101", "closed"}),
+       {"CDlgDownload::InstallDownloadedFiles",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\good.dll ->%DEST%\\good.dll)",
+        "[RunFileAndWait] Download File %URL%runner.exe -> %TEMP%\\runner.exe",
+        "[RunFileAndWait] DownloadFile(%URL%runner.exe) Failed",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\r2.dll ->%DEST%\\r2.dll)",
+        "[UninstallFile] DeleteFile(%DEST%\\r.dll )",
+        "[UninstallFile] DeleteFile(%DEST%\\r2.dll )"}, 101}},
+     false, true, -1, {"Dest/good.dll:good.dll", "VelTemp/r.dll:r.dll"}, {"uninstall:Good\\good=%DEST%\\good.dll"}},
+    // An item undone after one of its files was left for the next start: the replacement is
+    // withdrawn and no restart is asked for; after the restart the old file is still there.
+    {"UndoneItemCancelsItsReplacementAtTheNextStart",
+     List(Item("H", File("held.dll", Tag("VERSION", "40000,1,65535,7") + Tag("REBOOT", "1")) +
+                        FileFrom("gone.dll", "gone.cab"))),
+     {{"held.dll", v2}, {"gone.cab", "CAB"}}, "", "", heldPlaced, {}, "Dest/held.dll",
+     {{{Box(IDS_INSTALL_FAILED, IDOK)},
+       statuses({Percent(v2.size(), v2.size() + 3), "30:100", "40", "101", "closed"}),
+       {"CDlgDownload::InstallDownloadedFiles", heldLine, inUse,
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\gone.dll ->%DEST%\\gone.dll)",
+        "[MoveInstallFiles] Downloaded file missing (%TEMP%\\gone.dll)",
+        "[InstallProcess] MoveInstalleFiles Failed, Error Code = 2", "[UninstallFile] DeleteFile(%DEST%\\held.dll )",
+        "[UninstalllFile] DeleteFile(%DEST%\\held.dll) Failed*",
+        "[CancelReplaceOnReboot] Replacement at the next start cancelled (%TEMP%\\held.dll)",
+        "[UninstallFile] DeleteFile(%DEST%\\gone.dll )"}, 101}},
+     false, true, -1, {"Dest/held.dll:placed", "VelTemp/held.dll:held.dll", "VelTemp/gone.cab"}, {}, false, false,
+     false, true},
+    // Started without a control window, as a script does: the exit code is the final status.
+    {"ExitCodeIsTheFinalStatus", heldReboot, heldServed, "", "", heldPlaced, {}, "Dest/held.dll",
+     {{{Box(IDS_REBOOT_QUESTION, IDNO)}, {},
+       {"CDlgDownload::InstallDownloadedFiles", heldLine, inUse, "CDlgDownload::OnSetupComplete"}, 90}},
+     false, false, -1, {"Dest/held.dll:placed", "VelTemp/held.dll:held.dll"}, {heldRecord, pending}},
+    // Killed (ended from outside, as a power cut ends it) at five moments.
+    {"KilledWhileTheManifestDownloads", twoItems, twoItemsServed, "%PATH%list.xml trickle=40 delay=150\n", "", {}, {},
+     "", {{{Requested("list.xml", 1, Act::kKill)}, {"20", "21"}, {}}, installTwoRun, nothingTwoRun},
+     false, true, -1, twoItemsFiles, twoItemsRecords},
+    {"KilledWhileAFileDownloads", twoItems, twoItemsServed, "%PATH%a2.dll trickle=100 delay=100\n", "", {}, {}, "",
+     {{{Requested("a2.dll", 2, Act::kKill)}, statuses({Percent(a1.size(), total)}), {}}, installTwoRun, nothingTwoRun},
+     false, true, -1, twoItemsFiles, twoItemsRecords},
+    {"KilledWhileAnArchiveIsExtracted", zipItems, {{"a1.dll", a1}, {"many.zip", manyZip}}, "", "", {}, {}, "",
+     {{{Extracted("e10002.txt", Act::kKill)}, statuses({Percent(a1.size(), zipTotal)}), {}},
+      {{}, statuses({Percent(a1.size(), zipTotal), "30:100", "40", "100", "closed"}),
+       {abandoned, "CDlgDownload::InstallDownloadedFiles",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\a1.dll ->%DEST%\\a1.dll)",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\many.dll ->%DEST%\\many.dll)", "CDlgDownload::OnSetupComplete"},
+       100},
+      {{}, statuses({"40", "100", "closed"}), nothingToInstall, 100}},
+     false, true, -1, {"Dest/a1.dll:a1.dll", "Dest/many.dll", "VelTemp/e*"},
+     {"uninstall:A\\a1=%DEST%\\a1.dll", "uninstall:Z\\many=%DEST%\\many.dll"}},
+    // The first file moved, the second waits for the answer to end its holder.
+    {"KilledBetweenTwoMovesOfOneItem", heldPair, {{"a1.dll", a1}, {"held.dll", v2}}, "", forceDelete, heldPlaced, {},
+     "Dest/held.dll",
+     {{{Box(IDS_CLOSE_TO_INSTALL, IDNO, -1, Act::kKill)},
+       statuses({Percent(a1.size(), a1.size() + v2.size()), "30:100", "40"}),
+       {"CDlgDownload::InstallDownloadedFiles",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\a1.dll ->%DEST%\\a1.dll)", heldLine, inUse, usedBy}},
+      {{}, statuses({"30:*", "40", "100", "closed"}),
+       {abandoned, "CDlgDownload::InstallDownloadedFiles", heldLine, "CDlgDownload::OnSetupComplete"}, 100},
+      {{}, statuses({"40", "100", "closed"}), nothingToInstall, 100}},
+     false, true, -1, {"Dest/a1.dll:a1.dll", "Dest/held.dll:held.dll"},
+     {"uninstall:H\\a1=%DEST%\\a1.dll", heldRecord}},
+    // The server's registration is held at its gate (a file the server renames as it enters).
+    {"KilledWhileServersRegister", gatedItems, {{"a1.dll", a1}, {"server.dll", gated}}, "", "", {{"gate", ""}}, {}, "",
+     {{{Extracted("..\\gate.entered", Act::kKill)},
+       statuses({Percent(a1.size(), gatedTotal), "30:100", "40"}),
+       {"CDlgDownload::InstallDownloadedFiles",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\a1.dll ->%DEST%\\a1.dll)",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\server.dll ->%DEST%\\server.dll)"}},
+      {{}, statuses({"40", "100", "closed"}), afterKill(nothingTwoRun.log), 100}, nothingTwoRun},
+     false, true, -1, {"Dest/a1.dll:a1.dll", "Dest/server.dll:server.dll", "gate.entered"},
+     {"server=%DEST%\\server.dll", "uninstall:A\\a1=%DEST%\\a1.dll", "uninstall:B\\server=%DEST%\\server.dll"}},
+    // "Home" on a disk of 1 MiB that a placed file nearly fills: the file or the unpacked entry
+    // does not fit. Nothing is installed and no copy is left; with the space freed the next run
+    // installs it.
+    {"DiskFullWhileAFileDownloads", bigFile, {{"big.dll", big}}, "", "", filler, {}, "",
+     {{{Box(IDS_DOWNLOAD_FAILED, IDOK)}, statuses({"30:*", "101", "closed"}), bigWriteFailed, 101}},
+     false, true, -1, {"Dest/", "Small/filler", "Small/VelTemp/"}, {}, false, false, false, false, true},
+    {"DiskFullWhileAFileDownloadsThenSpaceFreed", bigFile, {{"big.dll", big}}, "", "", filler, {}, "",
+     {{{Box(IDS_DOWNLOAD_FAILED, IDOK)}, statuses({"30:*", "101", "closed"}), bigWriteFailed, 101},
+      {{}, statuses({"30:100", "40", "100", "closed"}), bigInstalled, 100, "Small/filler"}},
+     false, true, -1, {"Dest/big.dll:big.dll", "Small/"}, {"uninstall:A\\big=%DEST%\\big.dll"}, false, false,
+     false, false, true},
+    {"DiskFullWhileAnArchiveIsExtracted", bigPacked, {{"big.zip", bigZip}}, "", "", filler, {}, "",
+     {{{Box(IDS_DOWNLOAD_FAILED, IDOK)}, statuses({"30:100", "101", "closed"}), bigExtractFailed, 101}},
+     false, true, -1, {"Dest/", "Small/filler", "Small/VelTemp/"}, {}, false, false, false, false, true},
+    {"DiskFullWhileAnArchiveIsExtractedThenSpaceFreed", bigPacked, {{"big.zip", bigZip}}, "", "", filler, {}, "",
+     {{{Box(IDS_DOWNLOAD_FAILED, IDOK)}, statuses({"30:100", "101", "closed"}), bigExtractFailed, 101},
+      {{}, statuses({"30:100", "40", "100", "closed"}), bigInstalled, 100, "Small/filler"}},
+     false, true, -1, {"Dest/big.dll", "Small/"}, {"uninstall:Z\\big=%DEST%\\big.dll"}, false, false,
+     false, false, true},
   };
   // clang-format on
 }
@@ -822,7 +990,9 @@ const char* const kLogPrefixes[] = {"CDlgDownload::InstallDownloadedFiles",
                                     "[GetUpdateInfo] Invalid SHA256",
                                     "[ParseRunFileElement] RUNSHA256 do not exist",
                                     "[ParseRunFileElement] Invalid RUNSHA256",
-                                    "[CreateUpdateList] Temp File SHA256"};
+                                    "[CreateUpdateList] Temp File SHA256",
+                                    "[CancelReplaceOnReboot]",
+                                    "[DownloadFile] WriteFile"};
 
 std::vector<std::string> LogOfInterest(const CSetupRun& run) {
   std::vector<std::string> lines;
@@ -1084,7 +1254,32 @@ bool StepReached(const Step& step, size_t requestLogStart, const CSetupRun& run)
     for (size_t at = log.find(target); at != std::string::npos; at = log.find(target, at + 1)) ++seen;
     return seen >= step.count;
   }
-  return FileIsPresent(g_root + "\\VelTemp\\" + step.file);
+  return FileIsPresent(g_home + "\\VelTemp\\" + step.file);
+}
+
+// Ends `pid` and the processes it started (and theirs), each by its identifier, as a power cut
+// ends them all at once.
+void EndProcessTree(DWORD pid) {
+  std::vector<DWORD> tree = {pid};
+  const CScopedHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  std::vector<PROCESSENTRY32> processes;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32First(snapshot.Get(), &entry); more;
+       more = ::Process32Next(snapshot.Get(), &entry))
+    processes.push_back(entry);
+  for (size_t i = 0; i < tree.size(); ++i) {
+    for (const PROCESSENTRY32& process : processes) {
+      if (process.th32ParentProcessID == tree[i] && process.th32ProcessID != tree[i])
+        tree.push_back(process.th32ProcessID);
+    }
+  }
+  for (const DWORD member : tree) {
+    const CScopedHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, member));
+    if (!process) continue;
+    ::TerminateProcess(process.Get(), 1);
+    ::WaitForSingleObject(process.Get(), 30000);
+  }
 }
 
 void Perform(CRunState& state, const Step& step, const ProcessWindows& windows, CHelper& holder,
@@ -1110,6 +1305,10 @@ void Perform(CRunState& state, const Step& step, const ProcessWindows& windows, 
       break;
     case Act::kScreenshot:
       CheckProgressWindow(state, windows.dialog, step);
+      break;
+    case Act::kKill:
+      EndProcessTree(state.run.Pid());
+      holder.End();
       break;
   }
 }
@@ -1138,7 +1337,7 @@ void AnswerBox(CRunState& state, const Step* step, HWND box, const ProcessWindow
     }
   }
   Perform(state, *step, windows, holder, locker);
-  robot::PressButton(box, step->press);
+  if (step->act != Act::kKill) robot::PressButton(box, step->press);
   ++state.step;
 }
 
@@ -1166,8 +1365,10 @@ void Drive(const Scenario& scenario, std::vector<std::unique_ptr<CRunState>>& st
   for (size_t next = 0; next < states.size();) {
     // Runs started together are driven in one loop; otherwise each runs alone.
     const size_t first = next, last = scenario.together ? states.size() : next + 1;
-    for (size_t i = first; i < last; ++i)
+    for (size_t i = first; i < last; ++i) {
+      if (!scenario.runs[i].freed.empty()) ::DeleteFileA(Expand("%ROOT%\\" + scenario.runs[i].freed).c_str());
       ASSERT_TRUE(states[i]->run.Start(ArgumentsOf(scenario, *states[i])));
+    }
     std::set<HWND> answered;
     for (bool running = true; running;) {
       ASSERT_LT(::GetTickCount() - start, kRunLimitMs) << "a run did not end";
@@ -1202,6 +1403,8 @@ std::string RunDifferences(const Scenario& scenario, const CRunState& state, con
     message += "only " + std::to_string(state.step) + " of " + std::to_string(expected.steps.size()) +
                " steps came\n";
   message += Differences("statuses", Statuses(state.control), expected.statuses);
+  if (expected.exit >= 0 && state.run.ExitCode() != static_cast<DWORD>(expected.exit))
+    message += "exit code " + std::to_string(state.run.ExitCode()) + "\n";
   std::vector<std::string> log;
   for (const std::string& line : expected.log) log.push_back(Expand(line));
   message += Differences("log lines", LogOfInterest(state.run), log);
@@ -1242,6 +1445,42 @@ bool IsLink(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+// A file system of 1 MiB (tmpfs, mounted by the machine's mount, which needs root) on a folder,
+// unmounted when the owner goes.
+class CSmallDisk {
+ public:
+  CSmallDisk() = default;
+  CSmallDisk(const CSmallDisk&) = delete;
+  CSmallDisk& operator=(const CSmallDisk&) = delete;
+  ~CSmallDisk() {
+    // Detached at once even while Wine still holds a handle in it; gone when the last one closes.
+    if (!m_unix.empty()) RunUnixCommand("/bin/umount -l \"" + m_unix + "\"", [&] { return !IsSmall(); });
+  }
+  bool Mount(const std::string& folder) {
+    // Where one mount failed (no root), the others are not tried for half a minute each.
+    static bool s_failed = false;
+    if (s_failed) return false;
+    m_folder = folder;
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string unix = UnixPath(folder);
+    if (unix.empty()) return false;
+    m_unix = unix;
+    if (RunUnixCommand("/bin/mount -t tmpfs -o size=1m tmpfs \"" + unix + "\"", [&] { return IsSmall(); }))
+      return true;
+    m_unix.clear();
+    s_failed = true;
+    return false;
+  }
+
+ private:
+  bool IsSmall() const {
+    ULARGE_INTEGER total = {};
+    return ::GetDiskFreeSpaceExA((m_folder + "\\").c_str(), nullptr, &total, nullptr) &&
+           total.QuadPart <= 2 * 1024 * 1024;
+  }
+  std::string m_folder, m_unix;
+};
+
 class WholeRunTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(portal::Available()) << "run inside the harness session"; }
@@ -1256,9 +1495,20 @@ TEST_F(WholeRunTest, Table) {
     if (only != nullptr && std::strstr(scenario.name, only) == nullptr) continue;
     SCOPED_TRACE(scenario.name);
     const CTestFolder root("velsetup-run");
-    g_root = root.Path();
+    g_root = g_home = root.Path();
+    // The gated server waits while this file exists.
+    const CScopedEnvironment gate("VELSETUP_SERVER_GATE", g_root + "\\gate");
+    CSmallDisk small;
+    if (scenario.smallDisk) {
+      if (!small.Mount(g_root + "\\Small")) {
+        std::printf("[  SKIPPED ] %s: no file system of 1 MiB can be mounted here (mount needs root)\n",
+                    scenario.name);
+        continue;
+      }
+      g_home = g_root + "\\Small";
+    }
     CSavedRegistryValue home(HKEY_CURRENT_USER, "SOFTWARE\\Orbina.Com\\KOREAN", "Home");
-    home.SetText(g_root);
+    home.SetText(g_home);
     const CSavedRegistryValue pending(HKEY_LOCAL_MACHINE, kSessionManagerKey, "PendingFileRenameOperations");
     CleanUp();
     // Served manifests (.xml) are written out like the scenario's own.
@@ -1290,6 +1540,13 @@ TEST_F(WholeRunTest, Table) {
         ASSERT_TRUE(StartHolder(holder, held));
       }
       CScopedHandle lock;
+      // A run killed while it holds the lock leaves it abandoned only while somebody else keeps
+      // it open, as a run waiting for it does; otherwise the lock goes with the killed run.
+      const bool kills = std::any_of(scenario.runs.begin(), scenario.runs.end(), [](const auto& run) {
+        return std::any_of(run.steps.begin(), run.steps.end(),
+                           [](const Step& s) { return s.act == Act::kKill; });
+      });
+      if (kills) lock.Reset(::CreateMutexA(nullptr, FALSE, kRunLockName));
       if (scenario.lockHeld) {
         lock.Reset(::CreateMutexA(nullptr, TRUE, kRunLockName));
         ASSERT_TRUE(lock);
@@ -1307,6 +1564,9 @@ TEST_F(WholeRunTest, Table) {
         if (swapped.empty()) message.clear();
       }
       EXPECT_EQ(message, "");
+    }
+    if (scenario.restart) {
+      EXPECT_TRUE(RestartPrefix()) << "wineboot -r";
     }
     EXPECT_EQ(FileDifferences(scenario), "");
     std::vector<std::string> registry;

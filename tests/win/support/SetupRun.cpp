@@ -65,6 +65,12 @@ CSetupRun::~CSetupRun() {
   }
 }
 
+DWORD CSetupRun::ExitCode() const {
+  DWORD code = STILL_ACTIVE;
+  if (m_process) ::GetExitCodeProcess(m_process.Get(), &code);
+  return code;
+}
+
 bool CSetupRun::Start(const std::string& arguments) {
   std::string commandLine = "\"" + m_exe + "\"";
   if (!arguments.empty()) commandLine += " " + arguments;

@@ -26,6 +26,8 @@ class CSetupRun {
   DWORD Pid() const { return m_pid; }
   // Waits for the end while pumping this thread's messages; true when it ended in time.
   bool WaitForExit(DWORD timeoutMs = 30000);
+  // The process's exit code; STILL_ACTIVE while it runs or when it never started.
+  DWORD ExitCode() const;
 
   const std::string& Folder() const { return m_folder; }
   std::string LogPath() const { return m_folder + "\\VelSetup.log"; }

@@ -94,7 +94,7 @@ void CDlgDownload::OnCloseRequest() {
 }
 
 bool CDlgDownload::IsCancelled() const {
-  return m_hCancelEvent && ::WaitForSingleObject(m_hCancelEvent.Get(), 0) == WAIT_OBJECT_0;
+  return m_cancel.IsSet();
 }
 
 INT_PTR CALLBACK CDlgDownload::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -158,14 +158,14 @@ void CDlgDownload::OnInitDialog() {
   const HICON icon = ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
   ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
   m_hProgress = ::GetDlgItem(m_hWnd, IDC_PROGRESS);
-  m_hCancelEvent.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  m_cancel.Create();
   InitFolders();
 }
 
 void CDlgDownload::OnDialogStart() {
   // Nothing is read or changed before every other run of this computer has ended.
   m_ePhase = EPhase::kWaiting;
-  if (!m_runLock.Acquire(m_hCancelEvent.Get()) || IsCancelled()) {
+  if (!m_runLock.Acquire(m_cancel.Event()) || IsCancelled()) {
     Abort();
     return;
   }
@@ -192,13 +192,13 @@ void CDlgDownload::OnDialogStart() {
 }
 
 void CDlgDownload::OnCancel() {
-  if (m_hCancelEvent) ::SetEvent(m_hCancelEvent.Get());
+  m_cancel.Set();
   ::ShowWindow(m_hWnd, SW_HIDE);
 }
 
 void CDlgDownload::OnDestroy() {
   m_runLock.Release();
-  m_hCancelEvent.Reset();
+  m_cancel.CloseEvent();
   if (m_hNotifyWnd != nullptr) ::PostMessageA(m_hNotifyWnd, WM_SETUP_CLOSED, 0, 0);
   m_hWnd = nullptr;
   m_hProgress = nullptr;
@@ -374,7 +374,7 @@ bool CDlgDownload::CreateUpdateList() {
 }
 
 bool CDlgDownload::DownloadInstallFiles() {
-  return RunDownloadPass(m_lstUpdateSet, m_hWnd, m_hCancelEvent.Get());
+  return RunDownloadPass(m_lstUpdateSet, m_hWnd, &m_cancel);
 }
 
 bool CDlgDownload::InstallDownloadedFiles() {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "CancelSignal.h"
 #include "DownloadSkin.h"
 #include "InstallParam.h"
 #include "RunLock.h"
@@ -86,7 +87,7 @@ class CDlgDownload : public CInstallSettings {
   int m_nLastStatus = 0;
   std::string m_strStatus;
   HWND m_hNotifyWnd = nullptr;
-  CScopedHandle m_hCancelEvent;  // manual reset; signalled by Cancel and never reset
+  CCancelSignal m_cancel;  // set by Cancel and never reset
   EPhase m_ePhase = EPhase::kCreated;
   uint32_t m_nProgressTotal = 0;    // bytes the pass announced, 0 when none
   uint64_t m_nProgressWritten = 0;  // bytes the pass reported written

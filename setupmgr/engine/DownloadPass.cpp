@@ -3,6 +3,7 @@
 #include <string>
 
 #include "AppMessages.h"
+#include "CancelSignal.h"
 #include "DownloadProgress.h"
 #include "ExtractZip.h"
 #include "Folders.h"
@@ -38,7 +39,7 @@ uint32_t CUpdateFile::GetDownloadSize(HINTERNET internet) {
   return m_nDownloadSize;
 }
 
-bool CUpdateFile::DownloadUpdateFile(HINTERNET internet, HWND window, HANDLE cancelEvent) {
+bool CUpdateFile::DownloadUpdateFile(HINTERNET internet, HWND window, const CCancelSignal* cancel) {
   if (m_bReady) return true;
   const std::string& url = SourceUrl(*this);
   const std::string& folder = SystemFolders().m_strTempFolder;
@@ -54,10 +55,10 @@ bool CUpdateFile::DownloadUpdateFile(HINTERNET internet, HWND window, HANDLE can
 
   Report(window, WM_DOWNLOAD_PROGRESS, DOWNLOAD_PROGRESS_SIZE, static_cast<LPARAM>(m_nDownloadSize));
   Report(window, WM_DOWNLOAD_PROGRESS, DOWNLOAD_PROGRESS_URL, reinterpret_cast<LPARAM>(url.c_str()));
-  const bool downloaded = DownloadFile(internet, localPath.c_str(), url.c_str(), true, window, cancelEvent);
+  const bool downloaded = DownloadFile(internet, localPath.c_str(), url.c_str(), true, window, cancel);
   // A transfer without an announced length looks complete whenever the cancel cut it short: after
   // a cancel no copy counts as arrived, nor stays for a later run to take as current.
-  const bool cancelled = cancelEvent != nullptr && ::WaitForSingleObject(cancelEvent, 0) == WAIT_OBJECT_0;
+  const bool cancelled = cancel != nullptr && cancel->IsSet();
   if (downloaded && cancelled) ::DeleteFileA(localPath.c_str());
   if (!downloaded || cancelled) {
     LogWrite(1, "[DownloadInstallFiles] Download Failed (%s)", url.c_str());
@@ -80,7 +81,7 @@ uint64_t CUpdateSet::GetTotalSize(HINTERNET internet) {
   return total;
 }
 
-bool CUpdateSet::DownloadInstallFiles(HINTERNET internet, HWND window, HANDLE cancelEvent) {
+bool CUpdateSet::DownloadInstallFiles(HINTERNET internet, HWND window, const CCancelSignal* cancel) {
   LogWrite(2, "CUpdateSet::DownloadInstallFiles");
   if (m_arrUpdateFile.empty()) {
     LogWrite(2, "[DownloadInstallFiles] m_arrUpdateFile.GetSize() == 0");
@@ -89,13 +90,13 @@ bool CUpdateSet::DownloadInstallFiles(HINTERNET internet, HWND window, HANDLE ca
   bool succeeded = true;
   const size_t count = m_arrUpdateFile.size();
   for (size_t i = 0; i < count; ++i) {
-    succeeded = m_arrUpdateFile[i]->DownloadUpdateFile(internet, window, cancelEvent) && succeeded;
+    succeeded = m_arrUpdateFile[i]->DownloadUpdateFile(internet, window, cancel) && succeeded;
     Report(window, WM_FILE_DONE, static_cast<WPARAM>(i + 1), static_cast<LPARAM>(count));
   }
   return succeeded;
 }
 
-bool RunDownloadPass(const CUpdateSetList& sets, HWND window, HANDLE cancelEvent) {
+bool RunDownloadPass(const CUpdateSetList& sets, HWND window, const CCancelSignal* cancel) {
   const std::string& folder = SystemFolders().m_strTempFolder;
   if (!CUtil::CreateRecursiveDirectory(folder.c_str())) {
     LogWrite(1, "[DownloadInstallFiles] CUtil::CreateRecursiveDirectory(%s) Failed, Error Code = %d",
@@ -118,7 +119,7 @@ bool RunDownloadPass(const CUpdateSetList& sets, HWND window, HANDLE cancelEvent
 
   bool succeeded = true;
   for (const std::unique_ptr<CUpdateSet>& set : sets) {
-    succeeded = set->DownloadInstallFiles(internet.Get(), window, cancelEvent) && succeeded;
+    succeeded = set->DownloadInstallFiles(internet.Get(), window, cancel) && succeeded;
   }
   internet.Reset();
   PostDone(window, !succeeded);

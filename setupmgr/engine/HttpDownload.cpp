@@ -4,6 +4,7 @@
 
 #include "AppMessages.h"
 #include "BuildConfig.h"
+#include "CancelSignal.h"
 #include "SetupLog.h"
 #include "UrlCheck.h"
 #include "WinHandles.h"
@@ -106,7 +107,7 @@ bool CheckDownloadURL(const char* url, const char* hostSuffix, const char* pathP
 }
 
 bool DownloadFile(HINTERNET internet, const char* localPath, const char* url, bool bypassCache,
-                  HWND progressWindow, HANDLE cancelEvent) {
+                  HWND progressWindow, const CCancelSignal* cancel) {
   const DWORD flags =
       bypassCache ? INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE : INTERNET_FLAG_RESYNCHRONIZE;
   COpenedUrl opened;
@@ -138,6 +139,17 @@ bool DownloadFile(HINTERNET internet, const char* localPath, const char* url, bo
   // announced length says.
   bool failed = false;
   uint32_t received = 0;
+  // Posted, never sent: the worker does not wait for the dialog here. Bytes are held back while
+  // the bar could not show them, so that the dialog's thread is not kept busy by every block.
+  DWORD unreported = 0;
+  DWORD reportedAt = ::GetTickCount() - kProgressIntervalMs;
+  const auto report = [&]() {
+    if (progressWindow != nullptr && unreported != 0) {
+      ::PostMessageA(progressWindow, WM_DOWNLOAD_PROGRESS, DOWNLOAD_PROGRESS_BYTES, unreported);
+    }
+    unreported = 0;
+    reportedAt = ::GetTickCount();
+  };
   char block[kBlockSize];
   DWORD read = 0;
   for (;;) {
@@ -145,7 +157,7 @@ bool DownloadFile(HINTERNET internet, const char* localPath, const char* url, bo
       failed = true;
       break;
     }
-    if (cancelEvent != nullptr && ::WaitForSingleObject(cancelEvent, 0) == WAIT_OBJECT_0) {
+    if (cancel != nullptr && cancel->IsSet()) {
       LogWrite(1, "[DownloadFile] User canceled downloading");
       break;
     }
@@ -163,11 +175,11 @@ bool DownloadFile(HINTERNET internet, const char* localPath, const char* url, bo
       break;
     }
     received += written;
-    // Posted, never sent: the worker does not wait for the dialog here.
-    if (progressWindow != nullptr) {
-      ::PostMessageA(progressWindow, WM_DOWNLOAD_PROGRESS, DOWNLOAD_PROGRESS_BYTES, written);
-    }
+    unreported += written;
+    if (::GetTickCount() - reportedAt >= kProgressIntervalMs) report();
   }
+  // Every byte written reaches the bar before the file counts as done.
+  report();
   opened.request.Reset();
   file.Reset();
 

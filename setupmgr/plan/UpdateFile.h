@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,7 @@
 #include <wininet.h>
 #endif
 
+class CCancelSignal;
 class CInstalledFiles;
 
 // What the update check reads of a file found on disk.
@@ -23,6 +25,9 @@ struct CFoundFile {
   uint32_t versionMS = 0;
   uint32_t versionLS = 0;
   bool temporaryCopy = false;  // the copy in the temporary folder rather than the installed file
+  // When set, reads the version in place of the three fields above, and only when the check
+  // comes to it: the manifest gives a version, and size and time agree.
+  std::function<bool(uint32_t& ms, uint32_t& ls)> readVersion;
 };
 
 class CUpdateFile {
@@ -61,7 +66,7 @@ class CUpdateFile {
   // Stores and returns the size the server announces for the file; 0 when it is ready.
   uint32_t GetDownloadSize(HINTERNET internet);
   // True when the file, or the contents of its ZIP archive, lies in the temporary folder.
-  bool DownloadUpdateFile(HINTERNET internet, HWND window, HANDLE cancelEvent);
+  bool DownloadUpdateFile(HINTERNET internet, HWND window, const CCancelSignal* cancel);
 #endif
   // Installation steps (setupmgr/engine), on the dialog's thread.
   // Runs the run file, removes what DELETEREGCLASS and DELETEREGKEY name, puts the downloaded

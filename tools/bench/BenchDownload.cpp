@@ -22,7 +22,7 @@ bool ProductDownload(const char* url, const char* path) {
   const CScopedInternet internet = OpenInternet();
   CProgressWindow progress;
   return internet && progress.Window() != nullptr &&
-         DownloadFile(internet.Get(), path, url, true, progress.Window(), nullptr);
+         DownloadFile(internet.Get(), path, url, true, progress.Window(), progress.Cancel());
 }
 
 bool BareDownload(const char* url, const char* path) {

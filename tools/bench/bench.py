@@ -94,7 +94,8 @@ class Session:
                 figures[name] = float(value)
             except ValueError:
                 pass
-        return figures if "ms" in figures else {"ms": 0.0, "ok": 0.0, "peak": 0.0, "status": 0.0}
+        return figures if "ms" in figures else {"ms": 0.0, "ok": 0.0, "peak": 0.0, "status": 0.0, "manifest": 0.0,
+                                                "list": 0.0, "install": 0.0}
 
 
 def generated(path, make):
@@ -289,6 +290,13 @@ def measure_noop_run(session, sizes, table, setup_program):
             table.failed.append("no-op run")
         table.add(what, "VelSetup.exe start to status 100", median([r["ms"] for r in runs]), None,
                   median([r["peak"] for r in runs]))
+        # The phases from the run's own status messages.
+        phases = (("start to status 21", lambda r: r["manifest"]),
+                  ("manifest, 21 to 22", lambda r: r["list"] - r["manifest"]),
+                  ("list and empty pass, 22 to 40", lambda r: r["install"] - r["list"]),
+                  ("end, 40 to 100", lambda r: r["ms"] - r["install"]))
+        for name, span in phases:
+            table.add("", "  phase: " + name, median([span(r) for r in runs]), None, None)
     table.add("", "bare Wine process start to its end", median(starts), None, None)
 
 
@@ -307,6 +315,8 @@ def main():
     parser.add_argument("--smoke", action="store_true", help="small sizes, one repeat")
     parser.add_argument("--setup", default=os.path.join(WIN64, "bin", "VelSetup.exe"),
                         help="the VelSetup.exe of the no-op run (default: this build's)")
+    parser.add_argument("--only", default="download,extraction,noop",
+                        help="comma-separated lines to measure: download, extraction, noop")
     args = parser.parse_args()
     mode = "smoke" if args.smoke else "full"
     sizes = SIZES[mode]
@@ -314,9 +324,13 @@ def main():
     table = Table()
     session = Session()
     try:
-        measure_download(session, sizes, table)
-        measure_extraction(session, sizes, table)
-        measure_noop_run(session, sizes, table, os.path.realpath(args.setup))
+        lines = args.only.split(",")
+        if "download" in lines:
+            measure_download(session, sizes, table)
+        if "extraction" in lines:
+            measure_extraction(session, sizes, table)
+        if "noop" in lines:
+            measure_noop_run(session, sizes, table, os.path.realpath(args.setup))
     finally:
         session.stop()
     print("VelSetup bench (%s): medians of %d repeats, one run on one machine" % (mode, sizes["repeats"]))

@@ -53,6 +53,7 @@ enum class Act {
   kEndHolder,   // ends the helper program that holds a file, so that it is gone before the answer
   kLockCopy,    // has a second helper keep the temporary copy `file` open, so that it cannot be moved
   kScreenshot,  // captures the progress window and checks its size, shape and face with `status`
+  kDeleteLog,   // deletes the program's log file, as another program may
 };
 
 struct Step {
@@ -122,6 +123,8 @@ struct Scenario {
   std::vector<std::string> files;     // below %ROOT% afterwards: "path", "path:served" (its bytes),
                                       // "folder/" (empty), "prefix*" (one or more files)
   std::vector<std::string> registry;  // afterwards, see RegistryFacts
+  size_t logBefore = 0;               // bytes of filler in each run's log before it starts; the
+                                      // run is to empty it after its start line, on a later line
 };
 
 std::string g_root;    // the running scenario's folder
@@ -489,6 +492,16 @@ std::vector<Scenario> Scenarios() {
        {"[DownloadFile] Redirect from https to http refused (%HTTPS%old.dll -> %URL%a1.dll)",
         "[DownloadInstallFiles] Download Failed (%HTTPS%old.dll)"}}},
      false, true, -1, {"Dest/", "VelTemp/"}, {}},
+    // The log crosses its limit during the run and is emptied on the file the run holds open.
+    {"LogCrossesItsLimitDuringTheRun", twoItems, twoItemsServed, "", "", {}, {}, "",
+     {{{}, statuses({Percent(a1.size(), total), Percent(a1.size() + a2.size(), total), "30:100", "40", "100",
+                     "closed"}), installTwo}},
+     false, true, -1, twoItemsFiles, twoItemsRecords, 3145728 - 1000},
+    // Another program deletes the log while a question waits: the lines after it go to a new file.
+    {"LogDeletedByAnotherProgramDuringTheRun", held, heldServed, "", forceDelete, heldPlaced, {}, "Dest/held.dll",
+     {{{Box(IDS_CLOSE_TO_INSTALL, IDYES, -1, Act::kDeleteLog)}, statuses({"30:100", "40", "100", "closed"}),
+       {ended, "CDlgDownload::OnSetupComplete"}}},
+     false, true, -1, {"Dest/held.dll:held.dll"}, {heldRecord}},
   };
   // clang-format on
 }
@@ -913,6 +926,10 @@ void Perform(CRunState& state, const Step& step, const ProcessWindows& windows, 
     case Act::kScreenshot:
       CheckProgressWindow(state, windows.dialog, step);
       break;
+    case Act::kDeleteLog:
+      if (!::DeleteFileA(state.run.LogPath().c_str()))
+        state.problems.push_back("the log could not be deleted: " + std::to_string(::GetLastError()));
+      break;
   }
 }
 
@@ -967,8 +984,12 @@ void Drive(const Scenario& scenario, std::vector<std::unique_ptr<CRunState>>& st
   for (size_t next = 0; next < states.size();) {
     // Runs started together are driven in one loop; otherwise each runs alone.
     const size_t first = next, last = scenario.together ? states.size() : next + 1;
-    for (size_t i = first; i < last; ++i)
+    for (size_t i = first; i < last; ++i) {
+      if (scenario.logBefore > 0) {
+        ASSERT_TRUE(WriteFileBytes(states[i]->run.LogPath(), std::string(scenario.logBefore, 'a')));
+      }
       ASSERT_TRUE(states[i]->run.Start(ArgumentsOf(scenario, *states[i])));
+    }
     std::set<HWND> answered;
     for (bool running = true; running;) {
       ASSERT_LT(::GetTickCount() - start, kRunLimitMs) << "a run did not end";
@@ -1008,6 +1029,15 @@ std::string RunDifferences(const Scenario& scenario, const CRunState& state, con
   message += Differences("log lines", LogOfInterest(state.run), log);
   if (scenario.shown >= 0 && state.seenVisible != (scenario.shown == 1))
     message += std::string("the dialog was ") + (state.seenVisible ? "" : "never ") + "shown\n";
+  if (scenario.logBefore > 0) {
+    // Emptied once the run's own lines took it past the limit: no filler, and no start line left.
+    const std::string bytes = state.run.ReadLogBytes();
+    const std::vector<std::wstring> lines = state.run.ReadLogLines();
+    if (bytes.size() >= scenario.logBefore || bytes.find('a') == 0 || lines.empty() ||
+        lines[0].find(L"===== Start [") != std::wstring::npos) {
+      message += "the log was not emptied during the run (" + std::to_string(bytes.size()) + " bytes)\n";
+    }
+  }
   return message;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <wincrypt.h>
 #include <wininet.h>
 
 template <typename Traits>
@@ -93,6 +94,24 @@ struct MemoryDcTraits {  // CreateCompatibleDC
   static void Close(Type value) { ::DeleteDC(value); }
 };
 
+struct CryptProviderTraits {  // CryptAcquireContext
+  using Type = HCRYPTPROV;
+  static Type Invalid() { return 0; }
+  static void Close(Type value) { ::CryptReleaseContext(value, 0); }
+};
+
+struct CryptHashTraits {  // CryptCreateHash
+  using Type = HCRYPTHASH;
+  static Type Invalid() { return 0; }
+  static void Close(Type value) { ::CryptDestroyHash(value); }
+};
+
+struct CryptKeyTraits {  // CryptImportKey, CryptImportPublicKeyInfo
+  using Type = HCRYPTKEY;
+  static Type Invalid() { return 0; }
+  static void Close(Type value) { ::CryptDestroyKey(value); }
+};
+
 using CScopedHandle = CUniqueResource<HandleTraits>;
 using CScopedFile = CUniqueResource<FileHandleTraits>;
 using CScopedRegKey = CUniqueResource<RegKeyTraits>;
@@ -100,6 +119,9 @@ using CScopedGdiObject = CUniqueResource<GdiObjectTraits>;
 using CScopedModule = CUniqueResource<ModuleTraits>;
 using CScopedInternet = CUniqueResource<InternetTraits>;
 using CScopedMemoryDC = CUniqueResource<MemoryDcTraits>;
+using CScopedCryptProvider = CUniqueResource<CryptProviderTraits>;
+using CScopedCryptHash = CUniqueResource<CryptHashTraits>;
+using CScopedCryptKey = CUniqueResource<CryptKeyTraits>;
 
 // Selects a GDI object into a device context for the life of the scope and puts the previous one
 // back, so that the object can be deleted afterwards. A null object selects nothing.

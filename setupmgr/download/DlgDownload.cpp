@@ -12,10 +12,12 @@
 #include "HttpDownload.h"
 #include "InstallRules.h"
 #include "MainFrameRef.h"
+#include "ManifestKey.h"
 #include "MessageBox.h"
 #include "Reboot.h"
 #include "SetupLog.h"
 #include "SetupProtocol.h"
+#include "SignedManifest.h"
 #include "TemporaryNames.h"
 #include "Util.h"
 #include "XmlLookup.h"
@@ -28,19 +30,6 @@ constexpr char kManifestCopyName[] = "VelSetup.xml";
 constexpr char kTempFolderName[] = "VelTemp";
 // A manifest is a few kilobytes; anything near this is no manifest.
 constexpr DWORD kMaxManifestSize = 16 * 1024 * 1024;
-
-// The whole file; false when it cannot be opened or read, or is larger than `limit`.
-bool ReadWholeFile(const char* path, DWORD limit, std::string& bytes) {
-  const CScopedFile file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-  LARGE_INTEGER size;
-  if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart > limit) return false;
-  bytes.resize(static_cast<size_t>(size.QuadPart));
-  DWORD read = 0;
-  return bytes.empty() ||
-         (::ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-          read == bytes.size());
-}
 
 HANDLE StartThread(LPTHREAD_START_ROUTINE routine, void* argument) {
   return ::CreateThread(nullptr, 0, routine, argument, 0, nullptr);
@@ -333,7 +322,14 @@ int CDlgDownload::DownloadFileList() {
     LogWrite(1, "[DownloadFileList] InternetOpen Failed, Error Code = %d",
              static_cast<int>(::GetLastError()));
   } else {
-    downloaded = DownloadFile(internet.Get(), localPath.c_str(), url, true, nullptr, nullptr);
+    m_strManifest.clear();
+    CMemorySink sink(m_strManifest, kMaxManifestSize);
+    downloaded = DownloadFile(internet.Get(), localPath.c_str(), url, true, nullptr, nullptr, &sink);
+    const CManifestKey key = ManifestPublicKey();
+    if (downloaded && key.size != 0) {
+      downloaded =
+          AcceptSignedManifest(internet.Get(), m_strSourceURL, m_strManifest, localPath + ".sig", key);
+    }
   }
   if (downloaded) {
     LogWrite(2, "[DownloadIniFile] Download File ( %s ) Succeed!", url);
@@ -347,15 +343,15 @@ bool CDlgDownload::CreateUpdateList() {
   LogWrite(2, "CDlgDownload::CreateUpdateList");
   Notify(SETUP_STATUS_BUILD_LIST, 0);
 
+  // The bytes that arrived (and, with a key, verified), never the copy's name read again.
   std::string localPath;
-  std::string bytes;
   if (!JoinFolderPath(SystemFolders().m_strTempFolder, kManifestCopyName, localPath) ||
-      !ReadWholeFile(localPath.c_str(), kMaxManifestSize, bytes) || bytes.empty()) {
+      m_strManifest.empty()) {
     LogWrite(1, "[CreateUpdateList] Invalid XML File (parse_file failed)");
     return false;
   }
   pugi::xml_document document;
-  LoadMinimal(document, bytes.data(), bytes.size());
+  LoadMinimal(document, m_strManifest.data(), m_strManifest.size());
   const pugi::xml_node updateList = FirstDescendant(document, "UPDATELIST");
   if (!updateList) {
     LogWrite(1, "[CreateUpdateList] Invalid XML File (UPDATELIST do not exist)");
@@ -365,7 +361,7 @@ bool CDlgDownload::CreateUpdateList() {
   for (const pugi::xml_node item : updateList.children("UPDATEITEM")) {
     if (!CUpdateSet::CheckMode(item, m_strMode.c_str())) continue;
     auto set = std::make_unique<CUpdateSet>();
-    set->CreateUpdateList(item);
+    set->CreateUpdateList(item, ManifestPublicKey().size != 0);
     LogWrite(2, "[CreateUpdateList] UpdateItem = %s", set->m_strName.c_str());
     m_lstUpdateSet.push_back(std::move(set));
   }

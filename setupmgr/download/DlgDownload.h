@@ -44,10 +44,11 @@ class CDlgDownload : public CInstallSettings {
   // through the installation.
   void OnCloseRequest();
 
-  // Fetches the manifest into the temporary folder as "VelSetup.xml"; 1 on success, else 0.
+  // Fetches the manifest into the temporary folder as "VelSetup.xml" and keeps its bytes; with a
+  // manifest key, only a signed one with an acceptable serial. 1 on success, else 0.
   int DownloadFileList();
-  // Reads the manifest copy into the items of the run's mode; false when it cannot be read or has
-  // no UPDATELIST. The copy is deleted on success only.
+  // Reads the manifest's downloaded bytes into the items of the run's mode; false when it cannot be read or
+  // has no UPDATELIST. The copy is deleted on success only.
   bool CreateUpdateList();
   // The download pass over the run's items, on the worker thread; its result reaches the dialog
   // as WM_DOWNLOAD_DONE.
@@ -86,6 +87,7 @@ class CDlgDownload : public CInstallSettings {
   int m_bNeedReboot = 0;
   int m_nLastStatus = 0;
   std::string m_strStatus;
+  std::string m_strManifest;  // the manifest's bytes as downloaded: the only ones read
   HWND m_hNotifyWnd = nullptr;
   CCancelSignal m_cancel;  // set by Cancel and never reset
   EPhase m_ePhase = EPhase::kCreated;

@@ -9,6 +9,7 @@
 #include "Folders.h"
 #include "HttpDownload.h"
 #include "SetupLog.h"
+#include "Sha256.h"
 #include "TemporaryNames.h"
 #include "Util.h"
 #include "WinHandles.h"
@@ -55,7 +56,11 @@ bool CUpdateFile::DownloadUpdateFile(HINTERNET internet, HWND window, const CCan
 
   Report(window, WM_DOWNLOAD_PROGRESS, DOWNLOAD_PROGRESS_SIZE, static_cast<LPARAM>(m_nDownloadSize));
   Report(window, WM_DOWNLOAD_PROGRESS, DOWNLOAD_PROGRESS_URL, reinterpret_cast<LPARAM>(url.c_str()));
-  const bool downloaded = DownloadFile(internet, localPath.c_str(), url.c_str(), true, window, cancel);
+  // A file that arrives as it is hashed as it arrives; one inside an archive as it is unpacked.
+  const bool extract = NeedsExtraction(m_strName, url);
+  CSha256 hash;
+  CDownloadSink* sink = m_hashFile && !extract ? &hash : nullptr;
+  const bool downloaded = DownloadFile(internet, localPath.c_str(), url.c_str(), true, window, cancel, sink);
   // A transfer without an announced length looks complete whenever the cancel cut it short: after
   // a cancel no copy counts as arrived, nor stays for a later run to take as current.
   const bool cancelled = cancel != nullptr && cancel->IsSet();
@@ -64,15 +69,43 @@ bool CUpdateFile::DownloadUpdateFile(HINTERNET internet, HWND window, const CCan
     LogWrite(1, "[DownloadInstallFiles] Download Failed (%s)", url.c_str());
     return false;
   }
+  if (sink != nullptr && !MatchesHash(hash, localPath)) {
+    ::DeleteFileA(localPath.c_str());
+    return false;
+  }
   m_bReady = 1;
   LogWrite(2, "[DownloadInstallFiles] Download Succeed (%s)", url.c_str());
 
   // Anything but a ZIP archive holding a file of another kind stays as it arrived.
-  if (!NeedsExtraction(m_strName, url)) return true;
-  const bool extracted = ExtractZipFile(localPath.c_str(), folder.c_str(), window, WM_EXTRACT_PROGRESS);
+  if (!extract) return true;
+  CEntryHash entry;
+  entry.name = m_strName;
+  const bool extracted = ExtractZipFile(localPath.c_str(), folder.c_str(), window, WM_EXTRACT_PROGRESS,
+                                        m_hashFile ? &entry : nullptr);
   if (!extracted) LogWrite(1, "[DownloadInstallFiles] Zip Extract Failed (%s)", localPath.c_str());
   ::DeleteFileA(localPath.c_str());
-  return extracted;
+  if (!extracted || !m_hashFile) return extracted;
+  // The file the install step takes must be the one the manifest vouches for.
+  if (!entry.written) {
+    LogWrite(1, "[DownloadInstallFiles] SHA256 of %s: not in the archive", namedPath.c_str());
+  } else if (MatchesHash(entry.hash, namedPath)) {
+    return true;
+  }
+  m_bReady = 0;
+  ::DeleteFileA(namedPath.c_str());
+  return false;
+}
+
+bool CUpdateFile::MatchesHash(CSha256& hash, const std::string& path) const {
+  CSha256Digest digest;
+  if (!hash.Finish(digest)) {
+    LogWrite(1, "[DownloadInstallFiles] SHA256 of %s could not be made", path.c_str());
+    return false;
+  }
+  if (digest == *m_hashFile) return true;
+  LogWrite(1, "[DownloadInstallFiles] SHA256 (%s) (U:%s) != (L:%s)", path.c_str(),
+           Sha256Text(*m_hashFile).c_str(), Sha256Text(digest).c_str());
+  return false;
 }
 
 uint64_t CUpdateSet::GetTotalSize(HINTERNET internet) {

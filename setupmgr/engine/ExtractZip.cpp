@@ -7,6 +7,7 @@
 #include "SetupLog.h"
 
 bool CExtractCallback::Callback() {
+  if (m_hWnd == nullptr || m_uMessage == 0) return true;
   if (m_bFirstCall) {
     ::SendMessageA(m_hWnd, m_uMessage, EXTRACT_PROGRESS_START,
                    reinterpret_cast<LPARAM>(m_szFileInZip.c_str()));
@@ -17,13 +18,26 @@ bool CExtractCallback::Callback() {
   return answer >= 0;
 }
 
-bool ExtractZipFile(const char* archivePath, const char* folder, HWND window, UINT message) {
+void CExtractCallback::EntryStarted() {
+  // The file system ignores letter case, so an entry in other letters lands on the same file.
+  m_bHashing = m_pHash != nullptr && ::lstrcmpiA(m_szFileInZip.c_str(), m_pHash->name.c_str()) == 0;
+  if (!m_bHashing) return;
+  m_pHash->hash.Reset();
+  m_pHash->written = true;
+}
+
+bool CExtractCallback::EntryData(const char* data, size_t size) {
+  return !m_bHashing || m_pHash->hash.Add(data, size);
+}
+
+bool ExtractZipFile(const char* archivePath, const char* folder, HWND window, UINT message,
+                    CEntryHash* hash) {
   const DWORD attributes = ::GetFileAttributesA(archivePath);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;
 
-  CExtractCallback callback(window, message);
+  CExtractCallback callback(window, message, hash);
   CZipArchive archive;
-  if (window != nullptr && message != 0) archive.SetCallback(&callback);
+  if ((window != nullptr && message != 0) || hash != nullptr) archive.SetCallback(&callback);
   try {
     archive.Open(archivePath);
   } catch (const std::exception& e) {

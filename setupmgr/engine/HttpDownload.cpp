@@ -107,7 +107,7 @@ bool CheckDownloadURL(const char* url, const char* hostSuffix, const char* pathP
 }
 
 bool DownloadFile(HINTERNET internet, const char* localPath, const char* url, bool bypassCache,
-                  HWND progressWindow, const CCancelSignal* cancel) {
+                  HWND progressWindow, const CCancelSignal* cancel, CDownloadSink* sink) {
   const DWORD flags =
       bypassCache ? INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE : INTERNET_FLAG_RESYNCHRONIZE;
   COpenedUrl opened;
@@ -176,6 +176,10 @@ bool DownloadFile(HINTERNET internet, const char* localPath, const char* url, bo
     }
     received += written;
     unreported += written;
+    if (sink != nullptr && !sink->Take(block, written)) {
+      failed = true;
+      break;
+    }
     if (::GetTickCount() - reportedAt >= kProgressIntervalMs) report();
   }
   // Every byte written reaches the bar before the file counts as done.

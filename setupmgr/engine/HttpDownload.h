@@ -15,6 +15,14 @@ class CCancelSignal;
 // refused).
 bool CheckDownloadURL(const char* url, const char* hostSuffix, const char* pathPrefix);
 
+// Receives the body of a download block by block as it is written to the file; answering false
+// fails the download (the receiver logs why).
+class CDownloadSink {
+ public:
+  virtual ~CDownloadSink() = default;
+  virtual bool Take(const char* data, DWORD size) = 0;
+};
+
 // Streams the body of `url` into `localPath` (replaced when it exists) and returns true when the
 // file holds the complete body. Redirects are followed only inside the trusted location, and
 // never from https to http. An https server's certificate must be trusted by the system. The
@@ -22,9 +30,9 @@ bool CheckDownloadURL(const char* url, const char* hostSuffix, const char* pathP
 // kProgressIntervalMs and always at the end; `cancel` is tested after every block read. Both may
 // be null. Without an announced length whatever arrived counts
 // as complete, also after a cancel; a short, failed or cancelled transfer of known length leaves
-// no file.
+// no file. `sink`, when given, sees every byte written, in order.
 bool DownloadFile(HINTERNET internet, const char* localPath, const char* url, bool bypassCache,
-                  HWND progressWindow, const CCancelSignal* cancel);
+                  HWND progressWindow, const CCancelSignal* cancel, CDownloadSink* sink = nullptr);
 
 // How often a download reports its bytes: about as often as a progress bar can show a change.
 constexpr DWORD kProgressIntervalMs = 50;

@@ -9,6 +9,7 @@
 #include "Folders.h"
 #include "HttpDownload.h"
 #include "SetupLog.h"
+#include "Sha256.h"
 #include "UpdateFile.h"
 #include "WinHandles.h"
 
@@ -16,8 +17,24 @@ namespace {
 constexpr int kExecuteWait = 2;
 constexpr int kExecuteDelete = 4;
 
+// True when the run file has RUNSHA256 or none is given; logs a mismatch at `level`.
+bool RunFileMatches(const CUpdateFile& file, const std::string& path, const CSha256Digest* arrived,
+                    int level) {
+  if (!file.m_hashRunFile) return true;
+  CSha256Digest digest;
+  if (arrived != nullptr) {
+    digest = *arrived;
+  } else if (!HashFile(path.c_str(), digest)) {
+    return false;
+  }
+  if (digest == *file.m_hashRunFile) return true;
+  LogWrite(level, "[RunFileAndWait] SHA256 (%s) (U:%s) != (L:%s)", path.c_str(),
+           Sha256Text(*file.m_hashRunFile).c_str(), Sha256Text(digest).c_str());
+  return false;
+}
+
 // Downloads the run file through a session of its own, closed before the file runs.
-bool FetchRunFile(const char* source, const char* path) {
+bool FetchRunFile(const char* source, const char* path, CDownloadSink* sink) {
   const CScopedInternet internet(
       ::InternetOpenA("Orbina Setup", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!internet) {
@@ -25,7 +42,7 @@ bool FetchRunFile(const char* source, const char* path) {
     return false;
   }
   LogWrite(2, "[RunFileAndWait] Download File %s -> %s", source, path);
-  return DownloadFile(internet.Get(), path, source, true, nullptr, nullptr);
+  return DownloadFile(internet.Get(), path, source, true, nullptr, nullptr, sink);
 }
 }  // namespace
 
@@ -95,16 +112,23 @@ bool CUpdateFile::RunFileAndWait() {
       LogWrite(2, "[RunFileAndWait] FileVersion (%s) (U:%d:%d) != (L:%d:%d)", path.c_str(),
                static_cast<int>(m_dwRunVersionMS), static_cast<int>(m_dwRunVersionLS),
                static_cast<int>(fileMS), static_cast<int>(fileLS));
-    } else {
+    } else if (RunFileMatches(*this, path, nullptr, 2)) {
       LogWrite(2, "[RunFileAndWait] Do not need update (%s)", path.c_str());
       return ExecuteFile(path.c_str(), runParam, true);
     }
   }
 
   const char* source = m_strRunSource->c_str();
-  const bool downloaded = FetchRunFile(source, path.c_str());
+  // Hashed as it arrives; a run file that is not the one the manifest names never runs.
+  CSha256 hash;
+  CSha256Digest digest;
+  const bool downloaded = FetchRunFile(source, path.c_str(), m_hashRunFile ? &hash : nullptr);
   if (!downloaded) {
     LogWrite(1, "[RunFileAndWait] DownloadFile(%s) Failed", source);
+    return false;
+  }
+  if (m_hashRunFile && (!hash.Finish(digest) || !RunFileMatches(*this, path, &digest, 1))) {
+    ::DeleteFileA(path.c_str());
     return false;
   }
   const bool started = ExecuteFile(path.c_str(), runParam, true);

@@ -130,3 +130,5 @@ bool CheckDownloadUrlParts(const CDownloadUrlParts& parts, const char* hostSuffi
   if (!IsPlainHost(parts.host) || !IsPlainPath(parts.path)) return false;
   return IsPlainPath(DecodeEscapes(parts.raw.substr(AuthorityBounds(parts.raw).second)));
 }
+
+int HexDigitValue(char c) { return HexValue(c); }

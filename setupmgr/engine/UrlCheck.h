@@ -31,6 +31,9 @@ struct CDownloadUrlParts {
 // resolve "." and ".." segments, which would hide them from the test).
 std::string DecodeEscapes(std::string_view text);
 
+// The value of a hex digit of either case; -1 for any other character.
+int HexDigitValue(char c);
+
 // The host test of CheckDownloadUrlParts on its own, for a URL that names no download (the page
 // that hosts the control): `raw` is the URL up to the end of its authority and `host` the host in
 // it. True when the raw text holds no blank, control character, backslash or encoded NUL, its

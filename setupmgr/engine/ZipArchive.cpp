@@ -119,6 +119,7 @@ void CZipArchive::ExtractFile(int index, const char* folder, size_t bufferSize) 
     m_pCallback->m_szFileInZip = entryName;
     m_pCallback->m_uTotalToProcess = static_cast<uint32_t>(info.uncompressed_size);
     m_pCallback->m_uProcessed = 0;
+    m_pCallback->EntryStarted();
   }
   if (unzOpenCurrentFile(m_zip) != UNZ_OK)
     throw CZipException(CZipException::badEntry, "cannot read " + entryName);
@@ -149,7 +150,8 @@ void CZipArchive::ExtractFile(int index, const char* folder, size_t bufferSize) 
     written += static_cast<uint64_t>(read);
     if (m_pCallback != nullptr) {
       m_pCallback->m_uProcessed = static_cast<uint32_t>(written);
-      if (!m_pCallback->Callback()) throw CZipException(CZipException::aborted, "aborted");
+      if (!m_pCallback->EntryData(buffer.data(), static_cast<size_t>(read)) || !m_pCallback->Callback())
+        throw CZipException(CZipException::aborted, "aborted");
     }
   }
   // An empty entry still reports once, complete.

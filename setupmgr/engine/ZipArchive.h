@@ -26,6 +26,10 @@ class CZipActionCallback {
  public:
   virtual ~CZipActionCallback() = default;
   virtual bool Callback() = 0;
+  // An entry's file is about to be written from its first byte (m_szFileInZip names it).
+  virtual void EntryStarted() {}
+  // Bytes just written to the entry's file, in order; false aborts the extraction.
+  virtual bool EntryData(const char* /*data*/, size_t /*size*/) { return true; }
 
   std::string m_szFileInZip;       // the entry's name in the archive
   uint32_t m_uTotalToProcess = 0;  // the entry's size

@@ -23,6 +23,26 @@ int FindFlag(const pugi::xml_node& root, const char* name) {
 // A name joined to a folder must stay in that folder: the downloaded copy is replaced and
 // deleted in the temporary folder under this name. Every byte is tested, trail bytes too, so
 // that no code page's reading of a double-byte character can hide a separator.
+// An optional digest element: false, with a level-1 line, when it is malformed or, with
+// `required`, missing.
+bool FindDigest(const pugi::xml_node& root, const char* element, bool required, const char* operation,
+                const std::string& fileName, std::optional<CSha256Digest>& digest) {
+  const std::optional<std::string> text = FindText(root, element);
+  digest.reset();
+  if (!text) {
+    if (required) LogWrite(1, "[%s] %s do not exist (FileName = %s)", operation, element, fileName.c_str());
+    return !required;
+  }
+  CSha256Digest value;
+  if (!ReadSha256Text(*text, value)) {
+    LogWrite(1, "[%s] Invalid %s %s (FileName = %s)", operation, element, text->c_str(), fileName.c_str());
+    return false;
+  }
+  LogWrite(2, "[%s] %s = %s (FileName = %s)", operation, element, text->c_str(), fileName.c_str());
+  digest = value;
+  return true;
+}
+
 bool IsPlainFileName(const std::string& name) {
   if (name.empty() || name == "." || name == "..") return false;
   for (const char c : name) {
@@ -33,7 +53,7 @@ bool IsPlainFileName(const std::string& name) {
 
 }  // namespace
 
-bool CUpdateFile::GetUpdateInfo(const pugi::xml_node& element) {
+bool CUpdateFile::GetUpdateInfo(const pugi::xml_node& element, bool requireHashes) {
   m_strName = element.attribute("NAME").value();
   const char* name = m_strName.c_str();
 
@@ -54,6 +74,7 @@ bool CUpdateFile::GetUpdateInfo(const pugi::xml_node& element) {
     LogWrite(1, "[GetUpdateInfo] Invalid file name (FileName = %s)", name);
     return false;
   }
+  if (!FindDigest(element, "SHA256", requireHashes, "GetUpdateInfo", m_strName, m_hashFile)) return false;
   std::string folder;
   if (!ExpandPathMacros(dest->c_str(), folder)) {
     LogWrite(1, "[GetUpdateInfo] Invalid Dest %s (FileName = %s)", dest->c_str(), name);
@@ -113,7 +134,7 @@ bool CUpdateFile::GetUpdateInfo(const pugi::xml_node& element) {
   LogWrite(2, "[GetUpdateInfo] SharedDll = %d (FileName = %s)", m_bSharedDll, name);
 
   if (const pugi::xml_node runFile = FirstDescendant(element, "RUNFILE")) {
-    if (!ParseRunFileElement(runFile)) return false;
+    if (!ParseRunFileElement(runFile, requireHashes)) return false;
   }
 
   m_bMainFile = FindFlag(element, "MAINFILE");
@@ -123,7 +144,7 @@ bool CUpdateFile::GetUpdateInfo(const pugi::xml_node& element) {
   return true;
 }
 
-bool CUpdateFile::ParseRunFileElement(const pugi::xml_node& element) {
+bool CUpdateFile::ParseRunFileElement(const pugi::xml_node& element, bool requireHashes) {
   m_strRunFile = element.attribute("NAME").value();
   LogWrite(2, "[ParseRunFileElement] RunFile=%s", m_strRunFile->c_str());
 
@@ -135,6 +156,11 @@ bool CUpdateFile::ParseRunFileElement(const pugi::xml_node& element) {
       LogWrite(1, "[ParseRunFileElement] Invalid run file name (FileName = %s)", m_strName.c_str());
       return false;
     }
+  }
+  // Only a run file that is fetched has to carry its hash.
+  if (!FindDigest(element, "RUNSHA256", requireHashes && m_strRunSource.has_value(), "ParseRunFileElement",
+                  m_strName, m_hashRunFile)) {
+    return false;
   }
 
   if (const std::optional<std::string> runDest = FindText(element, "RUNDEST")) {

@@ -9,6 +9,8 @@
 
 #include <pugixml.hpp>
 
+#include "ManifestTrust.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #include <wininet.h>
@@ -16,6 +18,7 @@
 
 class CCancelSignal;
 class CInstalledFiles;
+class CSha256;
 
 // What the update check reads of a file found on disk.
 struct CFoundFile {
@@ -32,8 +35,11 @@ struct CFoundFile {
 
 class CUpdateFile {
  public:
-  // Fills the record from a FILE element; false when SOURCE or DEST is missing or unusable.
-  bool GetUpdateInfo(const pugi::xml_node& element);
+  // Fills the record from a FILE element; false when SOURCE or DEST is missing or unusable, or a
+  // SHA256 or RUNSHA256 text is malformed. With `requireHashes` (a build that verifies manifests)
+  // a FILE without SHA256, or a run file without RUNSHA256, is refused too: the signature vouches
+  // for the files only through their hashes.
+  bool GetUpdateInfo(const pugi::xml_node& element, bool requireHashes = false);
 
   // 1 when the record must stay in the update list, 0 when the installed file is current. An
   // installed file is re-registered and, with `writeRecords`, recorded; a stale temporary copy is
@@ -67,6 +73,8 @@ class CUpdateFile {
   uint32_t GetDownloadSize(HINTERNET internet);
   // True when the file, or the contents of its ZIP archive, lies in the temporary folder.
   bool DownloadUpdateFile(HINTERNET internet, HWND window, const CCancelSignal* cancel);
+  // True when `hash` ends in SHA256; false, with a level-1 line naming `path`, when not.
+  bool MatchesHash(CSha256& hash, const std::string& path) const;
 #endif
   // Installation steps (setupmgr/engine), on the dialog's thread.
   // Runs the run file, removes what DELETEREGCLASS and DELETEREGKEY name, puts the downloaded
@@ -108,9 +116,11 @@ class CUpdateFile {
   std::optional<std::string> m_strRunParam;
   uint32_t m_dwRunVersionMS = 0;
   uint32_t m_dwRunVersionLS = 0;
-  uint64_t m_ftFileTime = 0;  // expected last-write time as UTC, 0 = not given
-  int m_bReady = 0;           // a current copy is already in the temporary folder
+  uint64_t m_ftFileTime = 0;                   // expected last-write time as UTC, 0 = not given
+  int m_bReady = 0;                            // a current copy is already in the temporary folder
+  std::optional<CSha256Digest> m_hashFile;     // SHA256: what the installed file must hash to
+  std::optional<CSha256Digest> m_hashRunFile;  // RUNSHA256: what the run file must hash to
 
  private:
-  bool ParseRunFileElement(const pugi::xml_node& element);
+  bool ParseRunFileElement(const pugi::xml_node& element, bool requireHashes);
 };

@@ -6,6 +6,7 @@
 
 #include "Folders.h"
 #include "ManifestText.h"
+#include "Sha256.h"
 #include "SetupLog.h"
 #include "TemporaryNames.h"
 #include "UpdateSet.h"
@@ -46,6 +47,18 @@ bool TemporaryCopyPath(const CUpdateFile& file, std::string& path) {
   return true;
 }
 
+// A copy with the right size, time and version is current only when it also has the manifest's
+// hash, if there is one.
+bool CopyMatchesHash(const CUpdateFile& file, const std::string& path) {
+  if (!file.m_hashFile) return true;
+  CSha256Digest digest;
+  if (!HashFile(path.c_str(), digest)) return false;
+  if (digest == *file.m_hashFile) return true;
+  LogWrite(2, "[CreateUpdateList] Temp File SHA256 (%s) (U:%s) != (L:%s)", path.c_str(),
+           Sha256Text(*file.m_hashFile).c_str(), Sha256Text(digest).c_str());
+  return false;
+}
+
 }  // namespace
 
 int CUpdateFile::CheckUpdateFile(const char* itemName, bool writeRecords) {
@@ -74,7 +87,7 @@ int CUpdateFile::CheckUpdateFile(const char* itemName, bool writeRecords) {
   CFoundFile copy;
   if (!TemporaryCopyPath(*this, tempPath) || !FindFile(tempPath, true, copy)) return 1;
   LogWrite(2, "[CreateUpdateList] Temp File exist (%s)", tempPath.c_str());
-  if (CheckUpdate(copy, bias) != 0) {
+  if (CheckUpdate(copy, bias) != 0 || !CopyMatchesHash(*this, tempPath)) {
     ::DeleteFileA(tempPath.c_str());
     return 1;
   }
@@ -82,7 +95,7 @@ int CUpdateFile::CheckUpdateFile(const char* itemName, bool writeRecords) {
   return 1;
 }
 
-void CUpdateSet::CreateUpdateList(const pugi::xml_node& element) {
+void CUpdateSet::CreateUpdateList(const pugi::xml_node& element, bool requireHashes) {
   m_strName = element.attribute("NAME").value();
   m_bSelfUninstaller = IsTrueText(element.attribute("SELFUNINSTALLER").value()) ? 1 : 0;
 
@@ -91,7 +104,7 @@ void CUpdateSet::CreateUpdateList(const pugi::xml_node& element) {
     const std::string name = child.name();
     if (name == "FILE") {
       auto file = std::make_unique<CUpdateFile>();
-      if (!file->GetUpdateInfo(child)) {
+      if (!file->GetUpdateInfo(child, requireHashes)) {
         LogWrite(1, "[CreateUpdateList] GetUpdateInfo Failed (%s, %s)", m_strName.c_str(),
                  child.attribute("NAME").value());
         continue;

@@ -17,8 +17,8 @@ class CUpdateSet {
   // 1 when one of the item's MODE children names `mode`, letter case aside; 0 otherwise.
   static int CheckMode(const pugi::xml_node& element, const char* mode);
   // Reads a selected UPDATEITEM: its files that need work, in order, and its registry edits,
-  // applied at once in document order.
-  void CreateUpdateList(const pugi::xml_node& element);
+  // applied at once in document order. `requireHashes` as for CUpdateFile::GetUpdateInfo.
+  void CreateUpdateList(const pugi::xml_node& element, bool requireHashes = false);
   // The listed record of that name, letter case aside; null when there is none.
   CUpdateFile* FindUpdateFile(const std::string& name) const;
   // The item failed its download when the pass failed or any of its files is not ready.

@@ -26,7 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (pugi::xml_node element = FirstDescendant(document, "FILE"); element && files < 16;
        element = element.next_sibling("FILE"), ++files) {
     CUpdateFile file;
-    if (!file.GetUpdateInfo(element)) continue;
+    // Every other FILE as a setup manager with a key reads it: accepted only with its hashes.
+    const bool requireHashes = files % 2 == 1;
+    if (!file.GetUpdateInfo(element, requireHashes)) continue;
+    if (requireHashes && !file.m_hashFile) __builtin_trap();
+    if (requireHashes && file.m_strRunSource && !file.m_hashRunFile) __builtin_trap();
     if (file.m_strLocalPath.size() > kMaxPathLength) __builtin_trap();
     if (file.m_strName.empty() || file.m_strName.find('\\') != std::string::npos) __builtin_trap();
   }

@@ -22,9 +22,16 @@ tunnel's host where there is one, else DIR/portal.crt (tests/portal/
 make-test-certs makes them). Requests in a tunnel are logged with their https
 URL ("GET https://host:443/a/b.bin -> 200"), the tunnel itself as
 "CONNECT host:443 -> 200".
+
+Signatures: started with --sign-key PEM, a request for "X.sig" that names no
+file answers the RSA PKCS#1 v1.5 SHA-256 signature of X made with that key
+(openssl CLI). Rules on the .sig path may change it: signof=URL-PATH signs that
+file instead of X, signwith=other signs with a second key the server makes.
 """
 import argparse
 import os
+import subprocess
+import tempfile
 import signal
 import socketserver
 import ssl
@@ -54,7 +61,7 @@ def load_faults(root):
             name, has_value, value = word.partition("=")
             if name == "nolength" and not has_value:
                 options[name] = True
-            elif name == "redirect" and value:
+            elif name in ("redirect", "signof", "signwith") and value:
                 options[name] = value
             elif name in INT_OPTIONS and value.isdigit():
                 options[name] = int(value)
@@ -122,6 +129,10 @@ class PortalHandler(BaseHTTPRequestHandler):
         if "status" in fault:
             code = fault["status"]
             return self.reply(code, f"status {code}\n".encode(), send_body, fault)
+        if not os.path.isfile(full) and path.endswith(".sig") and self.server.sign_key:
+            signed = self.sign(fault.get("signof", path[:-4]), fault.get("signwith"))
+            if signed is not None:
+                return self.reply(200, signed, send_body, fault, ctype="application/octet-stream")
         if not os.path.isfile(full):
             return self.reply(404, b"not found\n", send_body)
         try:
@@ -130,6 +141,17 @@ class PortalHandler(BaseHTTPRequestHandler):
         except OSError:
             return self.reply(403, b"unreadable\n", send_body)
         self.reply(200, data, send_body, fault, ctype="application/octet-stream")
+
+    def sign(self, url_path, key_name):
+        """The signature of the served file at url_path, or None when there is none."""
+        root = self.server.root
+        full = os.path.realpath(os.path.join(root, *[s for s in url_path.split("/") if s]))
+        if os.path.commonpath([root, full]) != root or not os.path.isfile(full):
+            return None
+        key = self.server.other_key() if key_name == "other" else self.server.sign_key
+        done = subprocess.run(["openssl", "dgst", "-sha256", "-sign", key, full],
+                              capture_output=True, check=False)
+        return done.stdout if done.returncode == 0 else None
 
     def reply(self, code, data, send_body, fault=None, ctype="text/plain", headers=()):
         """Send one response, applying the body-shaping fault options."""
@@ -173,11 +195,14 @@ class PortalHandler(BaseHTTPRequestHandler):
 class PortalServer(ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, port, root, log_path=None, tls_dir=None):
+    def __init__(self, port, root, log_path=None, tls_dir=None, sign_key=None):
         self.root = os.path.realpath(root)
         self.tls_dir = tls_dir
         self.tls_contexts = {}
         self.tls_lock = threading.Lock()
+        self.sign_key = sign_key
+        self.key_folder = None
+        self.key_lock = threading.Lock()
         self.log_file = open(log_path, "a", encoding="utf-8") if log_path else None
         self.log_lock = threading.Lock()
         super().__init__(("127.0.0.1", port), PortalHandler)
@@ -201,6 +226,16 @@ class PortalServer(ThreadingHTTPServer):
                 self.tls_contexts[name] = context
             return self.tls_contexts[name]
 
+    def other_key(self):
+        """A second signing key, made on first use and gone with the server."""
+        with self.key_lock:
+            if self.key_folder is None:
+                self.key_folder = tempfile.TemporaryDirectory(prefix="portal-key-")
+                subprocess.run(["openssl", "genpkey", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:2048",
+                                "-out", os.path.join(self.key_folder.name, "other.pem")],
+                               capture_output=True, check=True)
+            return os.path.join(self.key_folder.name, "other.pem")
+
     def log_line(self, line):
         if self.log_file:
             with self.log_lock:
@@ -209,6 +244,8 @@ class PortalServer(ThreadingHTTPServer):
 
     def server_close(self):
         super().server_close()
+        if self.key_folder:
+            self.key_folder.cleanup()
         if self.log_file:
             self.log_file.close()
             self.log_file = None
@@ -229,6 +266,7 @@ def main(argv=None):
     parser.add_argument("--state-file", help="file receiving the bound port")
     parser.add_argument("--log", help="file to append '<METHOD> <target> -> <status>' lines to")
     parser.add_argument("--tls", metavar="DIR", help="answer CONNECT with TLS tunnels, certificates from DIR")
+    parser.add_argument("--sign-key", help="PEM private key that answers requests for X.sig")
     args = parser.parse_args(argv)
     if not os.path.isdir(args.root):
         parser.error(f"--root {args.root!r} is not a directory")
@@ -239,7 +277,7 @@ def main(argv=None):
     for sig in (signal.SIGTERM, signal.SIGINT):
         signal.signal(sig, lambda *_: stop.set())
 
-    server = PortalServer(args.port, args.root, args.log, args.tls)
+    server = PortalServer(args.port, args.root, args.log, args.tls, args.sign_key)
     port = server.server_address[1]
     if args.state_file:
         write_state(args.state_file, port)

@@ -12,6 +12,7 @@
 #include "ManifestBuild.h"
 #include "ManifestText.h"
 #include "PeImage.h"
+#include "ToolCrypto.h"
 
 #ifdef _WIN32
 #include <sys/utime.h>
@@ -58,6 +59,13 @@ class ReleaseFolder {
   }
   CScratchFolder m_folder;
 };
+
+// The SHA-256 of bytes as the manifest writes it.
+std::string HashOf(const std::string& bytes) {
+  CSha256Digest digest = {};
+  EXPECT_TRUE(Sha256Bytes(bytes, digest));
+  return Sha256Text(digest);
+}
 
 struct ToolRun {
   int code;
@@ -113,6 +121,9 @@ TEST(ManifestTool, BuildsWhatTheSetupManagerReads) {
       std::to_string(BuildPeImage({}).size()) +
       "</FILESIZE>\n"
       "      <FILETIME>2007,7,18,10,20,30</FILETIME>\n"
+      "      <SHA256>" +
+      HashOf(BuildPeImage({})) +
+      "</SHA256>\n"
       "      <REGISTER>1</REGISTER>\n"
       "    </FILE>\n"
       "    <FILE NAME=\"update.exe\">\n"
@@ -174,6 +185,12 @@ TEST(ManifestTool, FindsWhatBreaksTheToolsManifest) {
       {"ModeDropped", "<MODE NAME=\"velsetup\"/>", "", {"no-mode"}},
       {"SizeOff", "<FILESIZE>14</FILESIZE>", "<FILESIZE>15</FILESIZE>", {"size-mismatch"}},
       {"RegisterSpelledOut", "<REGISTER>1</REGISTER>", "<REGISTER>yes</REGISTER>", {"bad-boolean"}},
+      // The packed file is checked as it comes out of its archive.
+      {"HashOfAnotherFile", HashOf(BuildPeImage({})), HashOf("other"), {"sha256-mismatch"}},
+      {"HashCutShort",
+       "<SHA256>" + HashOf(BuildPeImage({})),
+       "<SHA256>" + HashOf(BuildPeImage({})).substr(1),
+       {"file-rejected"}},
   };
   for (const BrokenCase& c : cases) {
     std::string broken = built;
@@ -294,6 +311,87 @@ TEST(FileTimeText, RoundTripsThroughTheSetupManagersReader) {
   long bias = 0;
   for (const char* bad : {"+9", "09:00", "+09:60", "+15:00", "+09-00", ""})
     EXPECT_FALSE(ParseTimeZone(bad, bias)) << bad;
+}
+
+}  // namespace
+
+namespace {
+
+// A release engineer's round: a key pair, a manifest with a serial, its signature, and what a
+// keyed setup manager would refuse, found by lint.
+TEST(ManifestTool, SignedManifestRound) {
+  ReleaseFolder release;
+  CScratchFolder keys;
+  const std::string privateKey = JoinLocalPath(keys.Path(), "release.pem");
+  const std::string publicKey = JoinLocalPath(keys.Path(), "release.der");
+  const ToolRun made = Tool({"keygen", "--private", privateKey, "--public", publicKey});
+#ifdef _WIN32
+  // The Windows build leaves keys and signing to the native tool.
+  EXPECT_EQ(kExitError, made.code);
+  EXPECT_NE(std::string::npos, made.err.find("native velsetup-manifest")) << made.err;
+#else
+  ASSERT_EQ(kExitClean, made.code) << made.err;
+  EXPECT_EQ(kExitError, Tool({"keygen", "--private", privateKey, "--public", publicKey}).code)
+      << "an existing private key is never replaced";
+
+  const std::string out = JoinLocalPath(keys.Path(), "control.xml");
+  std::vector<std::string> args = BuildArgs(release, out);
+  args.insert(args.begin() + 1, {"--serial", "0012"});
+  ASSERT_EQ(kExitClean, Tool(args).code);
+  std::string xml;
+  ASSERT_TRUE(ReadLocalFile(out, xml));
+  EXPECT_NE(std::string::npos, xml.find("<UPDATELIST SERIAL=\"12\">"));
+  ASSERT_EQ(kExitClean, Tool({"sign", "--key", privateKey, out}).code);
+
+  const auto codes = [&](std::vector<std::string> extra, const std::string& manifest) {
+    std::vector<std::string> lint = {"lint", "--files", release.Path(), "--base-url",
+                                     kBase,  "--key",   publicKey};
+    lint.insert(lint.end(), extra.begin(), extra.end());
+    lint.push_back(manifest);
+    const ToolRun run = Tool(lint);
+    std::string found;
+    for (const char* code :
+         {"no-signature", "bad-signature", "no-serial", "serial-too-low", "file-rejected"}) {
+      if (run.out.find(std::string(": ") + code + ": ") != std::string::npos)
+        found += std::string(code) + " ";
+    }
+    return std::to_string(run.code) + " " + found;
+  };
+  EXPECT_EQ("0 ", codes({}, out));
+  EXPECT_EQ("0 ", codes({"--min-serial", "12"}, out));
+  EXPECT_EQ("1 serial-too-low ", codes({"--min-serial", "13"}, out));
+
+  // One byte changed, another manifest's signature, no signature, no serial, a file without hash.
+  const std::string changed = JoinLocalPath(keys.Path(), "changed.xml");
+  std::string bytes = xml;
+  bytes[bytes.find("Viewer")] = 'v';
+  ASSERT_TRUE(WriteLocalFile(changed, bytes));
+  EXPECT_EQ("1 bad-signature ", codes({"--signature", out + ".sig"}, changed));
+  EXPECT_EQ("1 no-signature ", codes({}, changed));
+  const std::string unserialled = JoinLocalPath(keys.Path(), "unserialled.xml");
+  bytes = xml;
+  bytes.replace(bytes.find(" SERIAL=\"12\""), 12, "");
+  ASSERT_TRUE(WriteLocalFile(unserialled, bytes));
+  ASSERT_EQ(kExitClean, Tool({"sign", "--key", privateKey, unserialled}).code);
+  EXPECT_EQ("1 no-serial ", codes({}, unserialled));
+  const std::string unhashed = JoinLocalPath(keys.Path(), "unhashed.xml");
+  bytes = xml;
+  const size_t hash = bytes.find("<SHA256>");
+  bytes.erase(hash, bytes.find("</SHA256>") + 9 - hash);
+  ASSERT_TRUE(WriteLocalFile(unhashed, bytes));
+  ASSERT_EQ(kExitClean, Tool({"sign", "--key", privateKey, "--out", unhashed + ".sig", unhashed}).code);
+  EXPECT_EQ("1 file-rejected ", codes({}, unhashed));
+
+  // A key of another pair refuses the signature.
+  const std::string otherPrivate = JoinLocalPath(keys.Path(), "other.pem");
+  const std::string otherPublic = JoinLocalPath(keys.Path(), "other.der");
+  ASSERT_EQ(kExitClean, Tool({"keygen", "--private", otherPrivate, "--public", otherPublic}).code);
+  const ToolRun wrongKey = Tool({"lint", "--key", otherPublic, out});
+  EXPECT_EQ(kExitFindings, wrongKey.code);
+  EXPECT_NE(std::string::npos, wrongKey.out.find(": bad-signature: ")) << wrongKey.out;
+#endif
+  EXPECT_EQ(kExitError, Tool({"lint", "--signature", "x.sig", "control.xml"}).code);
+  EXPECT_EQ(kExitError, Tool({"build", "--serial", "-1"}).code);
 }
 
 }  // namespace

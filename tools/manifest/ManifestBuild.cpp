@@ -5,6 +5,7 @@
 #include "LocalFiles.h"
 #include "ManifestUrl.h"
 #include "PeVersion.h"
+#include "ToolCrypto.h"
 
 namespace {
 
@@ -80,6 +81,12 @@ bool WriteFile(const CBuildSpec& spec, const CItemSpec& item, const std::string&
   }
   out.Element(3, "FILESIZE", std::to_string(file.size));
   out.Element(3, "FILETIME", FileTimeText(time));
+  CSha256Digest digest;
+  if (!Sha256Bytes(bytes, digest)) {
+    error = "cannot hash " + name;
+    return false;
+  }
+  out.Element(3, "SHA256", Sha256Text(digest));
   if (spec.registered.count(name) != 0) out.Element(3, "REGISTER", "1");
   out.Line(2, "</FILE>");
   return true;
@@ -159,7 +166,7 @@ bool BuildManifest(const CBuildSpec& spec, std::string& xml, std::string& error)
   }
   CWriter out;
   out.Line(0, "<?xml version=\"1.0\"?>");
-  out.Line(0, "<UPDATELIST>");
+  out.Line(0, spec.serial.empty() ? "<UPDATELIST>" : "<UPDATELIST SERIAL=\"" + spec.serial + "\">");
   for (const CItemSpec& item : spec.items) {
     std::vector<std::string> files = item.files;
     if (files.empty()) {

@@ -1,5 +1,6 @@
 // Writing a manifest from a folder of release files: one UPDATEITEM per item, one FILE per
-// release file with its URL, destination, size, time and version as the setup manager reads them.
+// release file with its URL, destination, size, time, version and SHA-256 (of the file itself,
+// also when it is published packed) as the setup manager reads them.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +25,7 @@ struct CBuildSpec {
   std::vector<CItemSpec> items;
   std::set<std::string> zipped;      // files published as "<name without extension>.zip"
   std::set<std::string> registered;  // files marked REGISTER
+  std::string serial;                // UPDATELIST's SERIAL; empty: none
 };
 
 // "[+|-]HH:MM" (or "Z") to the bias of that zone; false for another text.

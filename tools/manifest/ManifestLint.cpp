@@ -7,6 +7,7 @@
 #include <exception>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -18,6 +19,7 @@
 #include "PeVersion.h"
 #include "RegistryText.h"
 #include "TemporaryNames.h"
+#include "ToolCrypto.h"
 #include "UrlCheck.h"
 #include "ToolServices.h"
 #include "UpdateSet.h"
@@ -27,11 +29,12 @@
 namespace {
 
 // Elements looked up below a FILE (first descendant of each name), and below its RUNFILE.
-const std::set<std::string> kFileElements = {"SOURCE",       "SOURCE_WIN9X", "DEST",     "VERSION",
-                                             "FILESIZE",     "FILETIME",     "REGISTER", "DELETEREGCLASS",
-                                             "DELETEREGKEY", "REBOOT",       "EXECUTE",  "PARAM",
-                                             "SHAREDDLL",    "RUNFILE",      "MAINFILE", "CLASSID"};
-const std::set<std::string> kRunFileElements = {"RUNSOURCE", "RUNDEST", "RUNPARAM", "RUNVERSION"};
+const std::set<std::string> kFileElements = {
+    "SOURCE",    "SOURCE_WIN9X",   "DEST",         "VERSION", "FILESIZE", "FILETIME",
+    "REGISTER",  "DELETEREGCLASS", "DELETEREGKEY", "REBOOT",  "EXECUTE",  "PARAM",
+    "SHAREDDLL", "RUNFILE",        "MAINFILE",     "CLASSID", "SHA256"};
+const std::set<std::string> kRunFileElements = {"RUNSOURCE", "RUNDEST", "RUNPARAM", "RUNVERSION",
+                                                "RUNSHA256"};
 const std::set<std::string> kAddRegElements = {"ROOT", "KEY", "VALUE_NAME", "VALUE"};
 const std::set<std::string> kDelRegElements = {"ROOT", "KEY", "VALUE_NAME"};
 const char* const kBooleanElements[] = {"REGISTER", "REBOOT", "SHAREDDLL", "MAINFILE"};
@@ -117,11 +120,13 @@ class CLinter {
       Add(LineOfOffset(static_cast<size_t>(parsed.offset)), "malformed-xml",
           std::string(parsed.description()) + ": the setup manager reads only what comes before");
     }
+    if (!m_options.publicKey.empty()) CheckSignature();
     const pugi::xml_node updateList = FirstDescendant(document, "UPDATELIST");
     if (!updateList) {
       Add(0, "no-updatelist", "no UPDATELIST element: the setup manager fails the run");
       return Sorted();
     }
+    if (!m_options.publicKey.empty()) CheckSerial(updateList);
     CheckEntities(updateList);
     for (const pugi::xml_node child : updateList.children()) {
       if (child.type() != pugi::node_element) continue;
@@ -154,6 +159,41 @@ class CLinter {
     std::stable_sort(m_findings.begin(), m_findings.end(),
                      [](const CLintFinding& a, const CLintFinding& b) { return a.line < b.line; });
     return m_findings;
+  }
+
+  void CheckSignature() {
+    std::string why;
+    if (!m_options.hasSignature) {
+      Add(0, "no-signature", "no signature: a setup manager with a key refuses the manifest");
+    } else if (!VerifySignature(m_bytes, m_options.signature, m_options.publicKey, why)) {
+      Add(0, "bad-signature", why + ": a setup manager with this key refuses the manifest");
+    }
+  }
+
+  void CheckSerial(const pugi::xml_node& updateList) {
+    const pugi::xml_attribute attribute = updateList.attribute("SERIAL");
+    uint64_t serial = 0;
+    if (!ReadSerialText(attribute.value(), serial)) {
+      Add(updateList, "no-serial",
+          (attribute ? "SERIAL " + Quote(attribute.value()) + " is no decimal serial"
+                     : std::string("UPDATELIST has no SERIAL")) +
+              ": a setup manager with a key refuses the manifest");
+    } else if (serial < m_options.minSerial) {
+      Add(updateList, "serial-too-low",
+          "SERIAL " + std::to_string(serial) + " is lower than " + std::to_string(m_options.minSerial) +
+              ": a setup manager that accepted that one refuses this manifest");
+    }
+  }
+
+  // A file at hand against the hash the manifest gives it.
+  void CompareHash(const pugi::xml_node& file, const char* element,
+                   const std::optional<CSha256Digest>& expected, const std::string& bytes,
+                   const std::string& what) {
+    CSha256Digest digest;
+    if (!expected || !Sha256Bytes(bytes, digest) || digest == *expected) return;
+    Add(FirstDescendant(file, element), "sha256-mismatch",
+        std::string(element) + " differs from the " + Sha256Text(digest) + " of " + what +
+            ": the download fails");
   }
 
   // Entity references stay as they are written: "&amp;" is five characters to the program.
@@ -338,6 +378,7 @@ class CLinter {
     CLocalFile local;
     std::string bytes;
     if (!StatLocalFile(path, local) || !ReadLocalFile(path, bytes)) return;
+    CompareHash(file, "SHA256", record.m_hashFile, bytes, what);
     if (record.m_nFileSize != 0 && local.size != static_cast<uint64_t>(record.m_nFileSize)) {
       Add(file, "size-mismatch",
           "FILESIZE " + std::to_string(record.m_nFileSize) + " differs from the " +
@@ -438,7 +479,7 @@ class CLinter {
 
     TakeFailureLines();
     auto record = std::make_unique<CUpdateFile>();
-    const bool accepted = record->GetUpdateInfo(file);
+    const bool accepted = record->GetUpdateInfo(file, !m_options.publicKey.empty());
     const std::vector<std::string> failures = TakeFailureLines();
     const std::string name = file.attribute("NAME").value();
     if (!FirstDescendant(file, "SOURCE")) {
@@ -467,6 +508,12 @@ class CLinter {
     }
     for (const char* element : {"SOURCE", "SOURCE_WIN9X"}) {
       if (const pugi::xml_node source = FirstDescendant(file, element)) CheckSource(file, source, read);
+    }
+    std::string runPath, runBytes;
+    if (read.m_strRunSource && LocalFileOf(*read.m_strRunSource, runPath) &&
+        ReadLocalFile(runPath, runBytes)) {
+      CompareHash(file, "RUNSHA256", read.m_hashRunFile, runBytes,
+                  runPath.substr(runPath.find_last_of("/\\") + 1));
     }
     if (const pugi::xml_node runFile = FirstDescendant(file, "RUNFILE")) {
       if (const pugi::xml_node runSource = FirstDescendant(runFile, "RUNSOURCE")) {

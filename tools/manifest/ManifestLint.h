@@ -3,6 +3,7 @@
 // ignore, misread, refuse or fail on.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,13 @@ struct CLintOptions {
   // too: present, archives holding the file, sizes and versions as the manifest gives them.
   std::string baseUrl;
   std::string filesFolder;
+  // With a public key (DER), the manifest is read as a keyed setup manager reads it: `signature`
+  // must verify on its bytes, UPDATELIST must carry a SERIAL of at least `minSerial`, every FILE
+  // a SHA256 and every fetched run file a RUNSHA256.
+  std::string publicKey;
+  std::string signature;
+  bool hasSignature = false;
+  uint64_t minSerial = 0;
 };
 
 // Findings in the order of their lines (document-wide ones first).

@@ -4,7 +4,9 @@
 #include "LocalFiles.h"
 #include "ManifestBuild.h"
 #include "ManifestLint.h"
+#include "ManifestTrust.h"
 #include "ManifestUrl.h"
+#include "ToolCrypto.h"
 #include "ToolServices.h"
 #include "UrlCheck.h"
 
@@ -16,7 +18,11 @@ constexpr char kUsage[] =
     "                          [--zip NAME]... [--register NAME]... FOLDER\n"
     "                          --item NAME [--mode MODE]... [--dest FOLDER] [--self-uninstaller]\n"
     "                                      [--files NAME[,NAME...]]  (one or more items)\n"
-    "  velsetup-manifest lint [--files DIR --base-url URL] [--host-suffix SUFFIX] MANIFEST\n"
+    "                          [--serial N]\n"
+    "  velsetup-manifest lint [--files DIR --base-url URL] [--host-suffix SUFFIX]\n"
+    "                         [--key PUBLIC.der [--signature FILE] [--min-serial N]] MANIFEST\n"
+    "  velsetup-manifest keygen --private PRIVATE.pem --public PUBLIC.der\n"
+    "  velsetup-manifest sign --key PRIVATE.pem [--out FILE] MANIFEST   (writes MANIFEST.sig)\n"
     "ZONE is +HH:MM or -HH:MM (FILETIME is written as local time of that zone) or Z.\n"
     "Findings are printed as MANIFEST:LINE: CODE: MESSAGE.\n"
     "Exit codes: 0 nothing found, 1 findings, 2 usage, input or output error.\n";
@@ -64,15 +70,22 @@ int Lint(const std::vector<std::string>& args, std::string& out, std::string& er
   CLintOptions options;
   options.hostSuffix = VELSETUP_TRUSTED_HOST_SUFFIX;
   std::string manifest;
+  std::string signaturePath;
   CArgs parser{args};
   while (parser.More()) {
     const std::string option = parser.Peek();
-    if (option == "--files" || option == "--base-url" || option == "--host-suffix") {
+    if (option == "--files" || option == "--base-url" || option == "--host-suffix" || option == "--key" ||
+        option == "--signature" || option == "--min-serial") {
       std::string value;
       if (!parser.Value(value)) return Fail(err, option + " needs a value");
       if (option == "--files") options.filesFolder = value;
       if (option == "--base-url") options.baseUrl = WithSlash(value);
       if (option == "--host-suffix") options.hostSuffix = value;
+      if (option == "--key" && (!ReadLocalFile(value, options.publicKey) || options.publicKey.empty()))
+        return Fail(err, "cannot read the public key " + value);
+      if (option == "--signature") signaturePath = value;
+      if (option == "--min-serial" && !ReadSerialText(value, options.minSerial))
+        return Fail(err, "--min-serial " + value + " is no decimal serial");
     } else if (option.compare(0, 2, "--") == 0 || !manifest.empty()) {
       return Fail(err, "unexpected argument " + option + "\n" + kUsage);
     } else {
@@ -84,8 +97,17 @@ int Lint(const std::vector<std::string>& args, std::string& out, std::string& er
   if (options.filesFolder.empty() != options.baseUrl.empty()) {
     return Fail(err, "--files and --base-url go together");
   }
+  if (options.publicKey.empty() && (!signaturePath.empty() || options.minSerial != 0))
+    return Fail(err, "--signature and --min-serial go with --key");
   std::string bytes;
   if (!ReadLocalFile(manifest, bytes)) return Fail(err, "cannot read " + manifest);
+  if (!options.publicKey.empty()) {
+    if (signaturePath.empty()) signaturePath = manifest + ".sig";
+    // Refused unread above the size the setup manager reads.
+    CLocalFile signature;
+    options.hasSignature = StatLocalFile(signaturePath, signature) && signature.size <= kMaxSignatureSize &&
+                           ReadLocalFile(signaturePath, options.signature);
+  }
   const std::vector<CLintFinding> findings = LintManifest(bytes, options);
   PrintFindings(findings, manifest, out);
   return findings.empty() ? kExitClean : kExitFindings;
@@ -134,6 +156,10 @@ int Build(const std::vector<std::string>& args, std::string& out, std::string& e
       spec.zipped.insert(value);
     } else if (option == "--register") {
       spec.registered.insert(value);
+    } else if (option == "--serial") {
+      uint64_t serial = 0;
+      if (!ReadSerialText(value, serial)) return Fail(err, "--serial " + value + " is no decimal serial");
+      spec.serial = std::to_string(serial);
     } else {
       return Fail(err, "unknown option " + option + "\n" + kUsage);
     }
@@ -173,6 +199,48 @@ int Build(const std::vector<std::string>& args, std::string& out, std::string& e
   return findings.empty() ? kExitClean : kExitFindings;
 }
 
+int Keygen(const std::vector<std::string>& args, std::string& err) {
+  std::string privatePath, publicPath;
+  CArgs parser{args};
+  while (parser.More()) {
+    const std::string option = parser.Peek();
+    std::string value;
+    if ((option != "--private" && option != "--public") || !parser.Value(value))
+      return Fail(err, "unexpected argument " + option + "\n" + kUsage);
+    (option == "--private" ? privatePath : publicPath) = value;
+  }
+  if (privatePath.empty() || publicPath.empty())
+    return Fail(err, std::string("keygen needs --private and --public\n") + kUsage);
+  std::string error;
+  return MakeKeyPair(privatePath, publicPath, error) ? kExitClean : Fail(err, error);
+}
+
+int Sign(const std::vector<std::string>& args, std::string& err) {
+  std::string keyPath, outPath, manifest;
+  CArgs parser{args};
+  while (parser.More()) {
+    const std::string option = parser.Peek();
+    std::string value;
+    if (option == "--key" || option == "--out") {
+      if (!parser.Value(value)) return Fail(err, option + " needs a value");
+      (option == "--key" ? keyPath : outPath) = value;
+    } else if (option.compare(0, 2, "--") == 0 || !manifest.empty()) {
+      return Fail(err, "unexpected argument " + option + "\n" + kUsage);
+    } else {
+      manifest = option;
+      ++parser.next;
+    }
+  }
+  if (keyPath.empty() || manifest.empty())
+    return Fail(err, std::string("sign needs --key and a MANIFEST\n") + kUsage);
+  if (outPath.empty()) outPath = manifest + ".sig";
+  std::string bytes, signature, error;
+  if (!ReadLocalFile(manifest, bytes)) return Fail(err, "cannot read " + manifest);
+  if (!SignBytes(keyPath, bytes, signature, error)) return Fail(err, error);
+  if (!WriteLocalFile(outPath, signature)) return Fail(err, "cannot write " + outPath);
+  return kExitClean;
+}
+
 }  // namespace
 
 int RunManifestTool(const std::vector<std::string>& args, std::string& out, std::string& err) {
@@ -183,5 +251,7 @@ int RunManifestTool(const std::vector<std::string>& args, std::string& out, std:
   }
   if (args[0] == "lint") return Lint(args, out, err);
   if (args[0] == "build") return Build(args, out, err);
+  if (args[0] == "keygen") return Keygen(args, err);
+  if (args[0] == "sign") return Sign(args, err);
   return Fail(err, "unknown command " + args[0] + "\n" + kUsage);
 }

@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <set>
 #include <string>
@@ -23,11 +25,14 @@
 #include "EngineTestSupport.h"
 #include "NotifyWindow.h"
 #include "Portal.h"
+#include "ManifestTrust.h"
 #include "ProgressFace.h"
 #include "Pump.h"
 #include "SetupProtocol.h"
 #include "Screenshot.h"
 #include "SetupRun.h"
+#include "Sha256.h"
+#include "SignedManifest.h"
 #include "TestRegistry.h"
 #include "UiRobot.h"
 #include "WinHandles.h"
@@ -39,6 +44,8 @@ constexpr char kServed[] = "orbina/velsetup/e2e/";
 constexpr char kTestKey[] = "Software\\VelSetupTest\\Run";
 constexpr char kClassKey[] = "CLSID\\{" VELSETUP_FIXTURE_CLASS_ID "}";
 constexpr char kSessionManagerKey[] = "System\\CurrentControlSet\\Control\\Session Manager";
+// The name the scenarios' manifest URL keeps its accepted serial under.
+constexpr char kSerialName[] = "update.orbina.com/orbina/velsetup/e2e/list.xml";
 constexpr char kUninstallEntry[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VelSetup";
 // Only a hung run waits this long; a slow machine never comes near it.
 constexpr DWORD kRunLimitMs = 300000;
@@ -123,6 +130,7 @@ struct Scenario {
   std::vector<std::string> files;     // below %ROOT% afterwards: "path", "path:served" (its bytes),
                                       // "folder/" (empty), "prefix*" (one or more files)
   std::vector<std::string> registry;  // afterwards, see RegistryFacts
+  bool keyed = false;                 // run by the program built with the tests' manifest key
   size_t logBefore = 0;               // bytes of filler in each run's log before it starts; the
                                       // run is to empty it after its start line, on a later line
 };
@@ -183,6 +191,25 @@ std::string ZipBytes(const std::vector<std::pair<std::string, std::string>>& ent
   }
   zipClose(zip, nullptr);
   return ReadFileBytes(path);
+}
+
+std::string Sha256Hex(const std::string& bytes) {
+  CSha256 hash;
+  CSha256Digest digest = {};
+  hash.Add(bytes.data(), bytes.size());
+  hash.Finish(digest);
+  return Sha256Text(digest);
+}
+std::string Sha256(const std::string& bytes) { return Tag("SHA256", Sha256Hex(bytes)); }
+std::string RunFile(const std::string& extra) {
+  return "<RUNFILE NAME='runner.exe'><RUNSOURCE>%URL%runner.exe</RUNSOURCE>" + extra + "</RUNFILE>";
+}
+std::string SignedList(const std::string& serial, const std::string& items) {
+  return "<UPDATELIST SERIAL='" + serial + "'>" + items + "</UPDATELIST>";
+}
+std::string AddKey(const std::string& name) {
+  return "<ADDREG TYPE='string'><ROOT>HKCU</ROOT><KEY>%KEY%\\" + name +
+         "</KEY><VALUE_NAME>v</VALUE_NAME><VALUE>1</VALUE></ADDREG>";
 }
 
 // The percentage of `written` of `total` bytes, rounded half up.
@@ -286,6 +313,26 @@ std::vector<Scenario> Scenarios() {
   std::vector<std::string> overTlsFiles = twoItemsFiles;
   overTlsFiles.push_back("VelTemp/runner.exe.record");  // the run file ran
   const std::string tlsSource = "<SOURCE>%HTTPS%list.xml</SOURCE>";
+  // A signed manifest: a plain file, one unpacked from an archive and one with a run file, each
+  // with its hash, and a registry edit that shows whether any of it took effect.
+  const std::string signedItems =
+      Item("S", AddKey("Signed") + File("a1.dll", Sha256(a1)) +
+                    FileFrom("server.dll", "server.zip", Sha256(server)) +
+                    File("r.dll", Sha256(a2) + RunFile(Tag("RUNSHA256", Sha256Hex(recorder)))));
+  const std::string signedList = SignedList("7", signedItems);
+  std::string changedList = signedList;
+  changedList[changedList.find("'S'") + 1] = 'T';
+  const std::vector<Served> signedServed = {
+      {"a1.dll", a1}, {"server.zip", serverZip}, {"r.dll", a2}, {"runner.exe", recorder}};
+  const auto withServed = [&](const std::string& path, const std::string& bytes) {
+    std::vector<Served> served = signedServed;
+    served.push_back({path, bytes});
+    return served;
+  };
+  // An installed file that an accepted manifest would re-record: a refused one records nothing.
+  const std::vector<Served> signedPlaced = {{"Dest/a1.dll", a1}};
+  const std::string notVerified =
+      "[DownloadFileList] Manifest refused: signature not verified (CryptVerifySignature*";
 
   // clang-format off
   return {
@@ -492,11 +539,117 @@ std::vector<Scenario> Scenarios() {
        {"[DownloadFile] Redirect from https to http refused (%HTTPS%old.dll -> %URL%a1.dll)",
         "[DownloadInstallFiles] Download Failed (%HTTPS%old.dll)"}}},
      false, true, -1, {"Dest/", "VelTemp/"}, {}},
+    // Signed manifests, run by the keyed program; the portal signs list.xml with the tests' key
+    // unless a rule says otherwise. Every file matches its hash; the serial rises from 5 to 7, and
+    // the same serial is accepted again.
+    {"SignedManifestAccepted", signedList, signedServed, "", "", {}, {"serial:5"}, "",
+     {{{}, statuses({"30:*", "30:*", "30:100", "40", "100", "closed"}),
+       {"[DownloadFileList] Manifest signature verified, serial 7", "CDlgDownload::InstallDownloadedFiles",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\a1.dll ->%DEST%\\a1.dll)",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\server.dll ->%DEST%\\server.dll)",
+        "[RunFileAndWait] Download File %URL%runner.exe -> %TEMP%\\runner.exe",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\r.dll ->%DEST%\\r.dll)", "CDlgDownload::OnSetupComplete"}},
+      {{}, statuses({"40", "100", "closed"}),
+       {"[DownloadFileList] Manifest signature verified, serial 7", "CDlgDownload::InstallDownloadedFiles",
+        "CDlgDownload::OnSetupComplete"}}},
+     false, true, -1, {"Dest/a1.dll:a1.dll", "Dest/server.dll", "Dest/r.dll:r.dll", "VelTemp/runner.exe.record"},
+     {"key:Signed", "serial:7", "uninstall:S\\a1=%DEST%\\a1.dll", "uninstall:S\\server=%DEST%\\server.dll",
+      "uninstall:S\\r=%DEST%\\r.dll"}, true},
+    // Refused like a manifest that did not arrive: nothing of it takes effect, no serial is kept.
+    {"SignedManifestUnsigned", signedList, signedServed, "%PATH%list.xml.sig status=404\n", "", signedPlaced, {}, "",
+     {{{Box(IDS_MANIFEST_FAILED, IDOK)}, {"20", "21", "101", "closed"},
+       {"[DownloadFileList] Manifest refused: no signature (%URL%list.xml.sig)"}}},
+     false, true, -1, {"Dest/a1.dll:placed", "VelTemp/VelSetup.xml"}, {}, true},
+    {"SignedManifestOneByteChanged", signedList, withServed("signed.xml", changedList),
+     "%PATH%list.xml.sig signof=%PATH%signed.xml\n", "", signedPlaced, {}, "",
+     {{{Box(IDS_MANIFEST_FAILED, IDOK)}, {"20", "21", "101", "closed"}, {notVerified}}},
+     false, true, -1, {"Dest/a1.dll:placed", "VelTemp/VelSetup.xml"}, {}, true},
+    {"SignedManifestSignatureOfAnother", signedList, withServed("other.xml", SignedList("8", Item("O", ""))),
+     "%PATH%list.xml.sig signof=%PATH%other.xml\n", "", signedPlaced, {}, "",
+     {{{Box(IDS_MANIFEST_FAILED, IDOK)}, {"20", "21", "101", "closed"}, {notVerified}}},
+     false, true, -1, {"Dest/a1.dll:placed", "VelTemp/VelSetup.xml"}, {}, true},
+    {"SignedManifestWrongKey", signedList, signedServed, "%PATH%list.xml.sig signwith=other\n", "", signedPlaced, {}, "",
+     {{{Box(IDS_MANIFEST_FAILED, IDOK)}, {"20", "21", "101", "closed"}, {notVerified}}},
+     false, true, -1, {"Dest/a1.dll:placed", "VelTemp/VelSetup.xml"}, {}, true},
+    {"SignedManifestSerialLowerThanAccepted", signedList, signedServed, "", "", signedPlaced, {"serial:9"}, "",
+     {{{Box(IDS_MANIFEST_FAILED, IDOK)}, {"20", "21", "101", "closed"},
+       {"[DownloadFileList] Manifest refused: serial 7 lower than accepted 9"}}},
+     false, true, -1, {"Dest/a1.dll:placed", "VelTemp/VelSetup.xml"}, {"serial:9"}, true},
+    {"SignedManifestWithoutSerial", List(signedItems), signedServed, "", "", signedPlaced, {}, "",
+     {{{Box(IDS_MANIFEST_FAILED, IDOK)}, {"20", "21", "101", "closed"},
+       {"[DownloadFileList] Manifest refused: no valid SERIAL ()"}}},
+     false, true, -1, {"Dest/a1.dll:placed", "VelTemp/VelSetup.xml"}, {}, true},
+    // Refused after at most two blocks, not read whole.
+    {"SignatureTooLarge", signedList, withServed("list.xml.sig", std::string(300000, 's')), "", "", signedPlaced, {}, "",
+     {{{Box(IDS_MANIFEST_FAILED, IDOK)}, {"20", "21", "101", "closed"},
+       {"[DownloadFileList] Manifest refused: no signature (%URL%list.xml.sig)"}}},
+     false, true, -1, {"Dest/a1.dll:placed", "VelTemp/VelSetup.xml"}, {}, true},
+    // With a key, the signature vouches for a file only through its hash.
+    {"SignedManifestFilesWithoutHashRejected",
+     SignedList("7", Item("A", File("a1.dll") + File("r.dll", Sha256(a2) + RunFile("")) + File("a2.dll", Sha256(a2)))),
+     {{"a1.dll", a1}, {"a2.dll", a2}, {"r.dll", a2}}, "", "", {}, {}, "",
+     {{{}, statuses({"30:100", "40", "100", "closed"}),
+       {"[DownloadFileList] Manifest signature verified, serial 7",
+        "[GetUpdateInfo] SHA256 do not exist (FileName = a1.dll)",
+        "[ParseRunFileElement] RUNSHA256 do not exist (FileName = r.dll)", "CDlgDownload::InstallDownloadedFiles",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\a2.dll ->%DEST%\\a2.dll)", "CDlgDownload::OnSetupComplete"}}},
+     false, true, -1, {"Dest/a2.dll:a2.dll"}, {"serial:7", "uninstall:A\\a2=%DEST%\\a2.dll"}, true},
+    // A program without a key reads a manifest with a serial and hashes, unsigned, as before.
+    {"KeylessReadsSignedFormUnsigned", signedList, signedServed, "%PATH%list.xml.sig status=404\n", "", {}, {}, "",
+     {{{}, statuses({"30:*", "30:*", "30:100", "40", "100", "closed"}),
+       {"CDlgDownload::InstallDownloadedFiles",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\a1.dll ->%DEST%\\a1.dll)",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\server.dll ->%DEST%\\server.dll)",
+        "[RunFileAndWait] Download File %URL%runner.exe -> %TEMP%\\runner.exe",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\r.dll ->%DEST%\\r.dll)", "CDlgDownload::OnSetupComplete"}}},
+     false, true, -1, {"Dest/a1.dll:a1.dll", "Dest/server.dll", "Dest/r.dll:r.dll", "VelTemp/runner.exe.record"},
+     {"key:Signed", "uninstall:S\\a1=%DEST%\\a1.dll", "uninstall:S\\server=%DEST%\\server.dll",
+      "uninstall:S\\r=%DEST%\\r.dll"}},
+    // A file that is not the one the manifest hashed fails like a failed download.
+    {"Sha256MismatchPlainFile", List(Item("A", File("a1.dll", Sha256(a2)))), {{"a1.dll", a1}}, "", "", {}, {}, "",
+     {{{Box(IDS_DOWNLOAD_FAILED, IDOK)}, statuses({"30:100", "101", "closed"}),
+       {"[DownloadInstallFiles] SHA256 (%TEMP%\\a1.dll) (U:" + Sha256Hex(a2) + ") != (L:" + Sha256Hex(a1) + ")"}}},
+     false, true, -1, {"Dest/", "VelTemp/"}, {}},
+    {"Sha256MismatchExtractedFile", List(Item("Z", FileFrom("server.dll", "server.zip", Sha256(a1)))),
+     {{"server.zip", serverZip}}, "", "", {}, {}, "",
+     {{{Box(IDS_DOWNLOAD_FAILED, IDOK)}, statuses({"30:100", "101", "closed"}),
+       {"[DownloadInstallFiles] SHA256 (%TEMP%\\server.dll) (U:" + Sha256Hex(a1) + ") != (L:" + Sha256Hex(server) +
+        ")"}}},
+     false, true, -1, {"Dest/", "VelTemp/"}, {}},
+    // A run file that is not the one the manifest hashed never runs; its item fails and is undone.
+    {"RunSha256Mismatch", List(Item("R", File("r.dll", RunFile(Tag("RUNSHA256", Sha256Hex(a1)))))),
+     {{"r.dll", a2}, {"runner.exe", recorder}}, "", "", {}, {}, "",
+     {{{Box(IDS_INSTALL_FAILED, IDOK)}, statuses({"30:100", "40", "101", "closed"}),
+       {"CDlgDownload::InstallDownloadedFiles", "[RunFileAndWait] Download File %URL%runner.exe -> %TEMP%\\runner.exe",
+        "[RunFileAndWait] SHA256 (%TEMP%\\runner.exe) (U:" + Sha256Hex(a1) + ") != (L:" + Sha256Hex(recorder) + ")",
+        "[UninstallFile] DeleteFile(%DEST%\\r.dll )"}}},
+     false, true, -1, {"Dest/", "VelTemp/r.dll:r.dll"}, {}},
+    // A planted copy of the right size (no time or version given) but other bytes is fetched again.
+    {"PlantedTempCopyWithWrongHashDownloadedAgain", List(Item("P", File("p.dll", Size(a1) + Sha256(a1)))),
+     {{"p.dll", a1}}, "", "", {{"Dest/p.dll", a2}, {"VelTemp/p.dll", Pattern(1000, 'B')}}, {}, "",
+     {{{}, statuses({"30:100", "40", "100", "closed"}),
+       {"[CreateUpdateList] Temp File SHA256 (%TEMP%\\p.dll) (U:" + Sha256Hex(a1) + ") != (L:" +
+            Sha256Hex(Pattern(1000, 'B')) + ")",
+        "CDlgDownload::InstallDownloadedFiles", "[InstallProcess] MoveInstalleFiles(%TEMP%\\p.dll ->%DEST%\\p.dll)",
+        "CDlgDownload::OnSetupComplete"}}},
+     false, true, -1, {"Dest/p.dll:p.dll"}, {"uninstall:P\\p=%DEST%\\p.dll"}},
+    // A kept run file of a current version but other bytes is fetched again before it runs.
+    {"KeptRunFileWithWrongHashFetchedAgain",
+     List(Item("R", File("r.dll", RunFile("<RUNDEST>%ROOT%\\Run</RUNDEST>" + Tag("RUNSHA256", Sha256Hex(recorder)))))),
+     {{"r.dll", a2}, {"runner.exe", recorder}}, "", "", {{"Run/runner.exe", v1234}}, {}, "",
+     {{{}, statuses({"30:100", "40", "100", "closed"}),
+       {"CDlgDownload::InstallDownloadedFiles",
+        "[RunFileAndWait] SHA256 (%ROOT%\\Run\\runner.exe) (U:" + Sha256Hex(recorder) + ") != (L:" + Sha256Hex(v1234) +
+            ")",
+        "[RunFileAndWait] Download File %URL%runner.exe -> %ROOT%\\Run\\runner.exe",
+        "[InstallProcess] MoveInstalleFiles(%TEMP%\\r.dll ->%DEST%\\r.dll)", "CDlgDownload::OnSetupComplete"}}},
+     false, true, -1, {"Dest/r.dll:r.dll", "Run/runner.exe:runner.exe", "Run/runner.exe.record"},
+     {"uninstall:R\\r=%DEST%\\r.dll"}},
     // The log crosses its limit during the run and is emptied on the file the run holds open.
     {"LogCrossesItsLimitDuringTheRun", twoItems, twoItemsServed, "", "", {}, {}, "",
      {{{}, statuses({Percent(a1.size(), total), Percent(a1.size() + a2.size(), total), "30:100", "40", "100",
                      "closed"}), installTwo}},
-     false, true, -1, twoItemsFiles, twoItemsRecords, 3145728 - 1000},
+     false, true, -1, twoItemsFiles, twoItemsRecords, false, 3145728 - 1000},
     // Another program deletes the log while a question waits: the lines after it go to a new file.
     {"LogDeletedByAnotherProgramDuringTheRun", held, heldServed, "", forceDelete, heldPlaced, {}, "Dest/held.dll",
      {{{Box(IDS_CLOSE_TO_INSTALL, IDYES, -1, Act::kDeleteLog)}, statuses({"30:100", "40", "100", "closed"}),
@@ -658,7 +811,14 @@ const char* const kLogPrefixes[] = {"CDlgDownload::InstallDownloadedFiles",
                                     "[RunFileAndWait]",
                                     "[RegDeleteAllKey]",
                                     "[DownloadFile] InternetOpenUrl",
-                                    "[DownloadFile] Redirect"};
+                                    "[DownloadFile] Redirect",
+                                    "[DownloadFileList] Manifest",
+                                    "[DownloadInstallFiles] SHA256",
+                                    "[GetUpdateInfo] SHA256 do not exist",
+                                    "[GetUpdateInfo] Invalid SHA256",
+                                    "[ParseRunFileElement] RUNSHA256 do not exist",
+                                    "[ParseRunFileElement] Invalid RUNSHA256",
+                                    "[CreateUpdateList] Temp File SHA256"};
 
 std::vector<std::string> LogOfInterest(const CSetupRun& run) {
   std::vector<std::string> lines;
@@ -725,11 +885,14 @@ bool StartsWithNoCase(const std::string& text, const std::string& start) {
                           start.c_str(), static_cast<int>(start.size())) == CSTR_EQUAL;
 }
 
-// "key:<path>" below %KEY%, "server=<path>" of the fixture's class, "uninstall:<item>\<file>=<FilePath>"
-// and "pending:<source>-><destination>" of the replacements at the next start below %ROOT%.
+// "key:<path>" below %KEY%, "serial:<n>" kept for the scenario's manifest, "server=<path>" of the fixture's
+// class, "uninstall:<item>\<file>=<FilePath>" and "pending:<source>-><destination>" of the replacements at
+// the next start below %ROOT%.
 std::vector<std::string> RegistryFacts() {
   std::vector<std::string> facts;
   ListKeys(kTestKey, "", facts);
+  const std::string serial = TextOf(HKEY_LOCAL_MACHINE, kSerialStoreKey, kSerialName);
+  if (serial != "(none)") facts.push_back("serial:" + serial);
   if (KeyExists(HKEY_CLASSES_ROOT, std::string(kClassKey) + "\\InprocServer32"))
     facts.push_back("server=" +
                     TextOf(HKEY_CLASSES_ROOT, std::string(kClassKey) + "\\InprocServer32", nullptr));
@@ -820,6 +983,7 @@ std::string FileDifferences(const Scenario& scenario) {
 
 void CleanUp() {
   ::SHDeleteKeyA(HKEY_CURRENT_USER, kTestKey);
+  ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSerialStoreKey);
   ::SHDeleteKeyA(HKEY_CLASSES_ROOT, kClassKey);
   DeleteUninstallRecords();
   portal::SetFaults("");
@@ -827,6 +991,16 @@ void CleanUp() {
 }
 
 void PlaceKey(const std::string& spec) {
+  if (spec.compare(0, 7, "serial:") == 0) {  // the serial accepted before from the scenario's manifest
+    CScopedRegKey key;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSerialStoreKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                key.Put(), nullptr),
+              ERROR_SUCCESS);
+    const std::string value = spec.substr(7);
+    ::RegSetValueExA(key.Get(), kSerialName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>(value.size() + 1));
+    return;
+  }
   const HKEY root = spec.compare(0, 5, "HKCR:") == 0 ? HKEY_CLASSES_ROOT : HKEY_CURRENT_USER;
   const std::string rest = Expand(spec.substr(5));
   const size_t equals = rest.find('=');
@@ -842,7 +1016,8 @@ void PlaceKey(const std::string& spec) {
 
 // One running VelSetup.exe and what the robot has seen of it.
 struct CRunState {
-  CRunState(const std::string& name, const Run& expected) : run(name), expected(expected) {}
+  CRunState(const std::string& name, const Run& expected, bool keyed)
+      : run(name, keyed ? "VelSetupKeyed.exe" : "VelSetup.exe"), expected(expected) {}
   CSetupRun run;
   CNotifyWindowStandIn control;
   const Run& expected;
@@ -977,8 +1152,9 @@ void Drive(const Scenario& scenario, std::vector<std::unique_ptr<CRunState>>& st
            CHelper& locker) {
   const size_t requestLogStart = portal::RequestLog().size();
   for (size_t i = 0; i < scenario.runs.size(); ++i) {
-    states.push_back(std::make_unique<CRunState>(
-        std::string("WholeRun-") + scenario.name + "-" + std::to_string(i), scenario.runs[i]));
+    states.push_back(
+        std::make_unique<CRunState>(std::string("WholeRun-") + scenario.name + "-" + std::to_string(i),
+                                    scenario.runs[i], scenario.keyed));
   }
   const DWORD start = ::GetTickCount();
   for (size_t next = 0; next < states.size();) {
@@ -1049,7 +1225,10 @@ class WholeRunTest : public ::testing::Test {
 
 TEST_F(WholeRunTest, Table) {
   g_holder = TestBinaryFolder() + "\\velsetup_holder.exe";
+  // VELSETUP_WHOLE_RUN_ROWS=<text> runs only the rows whose names hold it.
+  const char* only = std::getenv("VELSETUP_WHOLE_RUN_ROWS");
   for (const Scenario& scenario : Scenarios()) {
+    if (only != nullptr && std::strstr(scenario.name, only) == nullptr) continue;
     SCOPED_TRACE(scenario.name);
     const CTestFolder root("velsetup-run");
     g_root = root.Path();
@@ -1057,7 +1236,11 @@ TEST_F(WholeRunTest, Table) {
     home.SetText(g_root);
     const CSavedRegistryValue pending(HKEY_LOCAL_MACHINE, kSessionManagerKey, "PendingFileRenameOperations");
     CleanUp();
-    for (const Served& file : scenario.served) portal::Put(kServed + file.path, file.bytes);
+    // Served manifests (.xml) are written out like the scenario's own.
+    for (const Served& file : scenario.served) {
+      const bool xml = file.path.size() > 4 && file.path.compare(file.path.size() - 4, 4, ".xml") == 0;
+      portal::Put(kServed + file.path, xml ? Expand(file.bytes) : file.bytes);
+    }
     if (scenario.manifest != kNotServed)
       portal::Put(std::string(kServed) + "list.xml", Expand(scenario.manifest));
     portal::SetFaults(Expand(scenario.faults));

@@ -41,7 +41,7 @@ std::string InstallParam(const std::string& source, const std::string& mode) {
   return "<PARAM><SOURCE>" + source + "</SOURCE><MODE>" + mode + "</MODE></PARAM>";
 }
 
-CSetupRun::CSetupRun(const std::string& name) {
+CSetupRun::CSetupRun(const std::string& name, const char* program) {
   char temp[MAX_PATH] = {};
   ::GetTempPathA(MAX_PATH, temp);
   const std::string base = std::string(temp) + "velsetup-tests";
@@ -55,7 +55,7 @@ CSetupRun::CSetupRun(const std::string& name) {
   ::SHFileOperationA(&remove);
   ::CreateDirectoryA(m_folder.c_str(), nullptr);
   m_exe = m_folder + "\\VelSetup.exe";
-  ::CopyFileA((TestBinaryFolder() + "\\VelSetup.exe").c_str(), m_exe.c_str(), FALSE);
+  ::CopyFileA((TestBinaryFolder() + "\\" + program).c_str(), m_exe.c_str(), FALSE);
 }
 
 CSetupRun::~CSetupRun() {

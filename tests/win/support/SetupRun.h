@@ -11,8 +11,9 @@
 
 class CSetupRun {
  public:
-  // Prepares <temp>\velsetup-tests\<name>\VelSetup.exe.
-  explicit CSetupRun(const std::string& name);
+  // Prepares <temp>\velsetup-tests\<name>\VelSetup.exe, a copy of `program` from the folder the
+  // programs are built in.
+  explicit CSetupRun(const std::string& name, const char* program = "VelSetup.exe");
   // Ends the process if it still runs, so that no test leaves one behind.
   ~CSetupRun();
   CSetupRun(const CSetupRun&) = delete;

@@ -52,8 +52,10 @@ std::string Pattern(size_t size, unsigned seed) {
 
 std::string Url(const std::string& url) { return url[0] == '/' ? kOrigin + url : url; }
 // A proxied request names the port.
-std::string Request(const std::string& line) {
-  return (line[0] == '/' ? "GET http://update.orbina.com:80" : "GET ") + line + "\n";
+// A line of the request log; the size query asks with HEAD, so that no body is sent.
+std::string Request(const std::string& line, Op op) {
+  const std::string method = op == Op::kSize ? "HEAD " : "GET ";
+  return method + (line[0] == '/' ? "http://update.orbina.com:80" : "") + line + "\n";
 }
 std::string Tunneled(const std::string& path) { return "https://update.orbina.com:443" + path; }
 
@@ -270,7 +272,7 @@ TEST_F(HttpDownloadTest, Scenarios) {
       expectedLog.push_back("[VelSetup]" + line.substr(0, kLogMessageLimit));
     EXPECT_EQ(CapturedLogLines(), expectedLog);
     std::string expectedRequests;
-    for (const std::string& request : row.requests) expectedRequests += Request(request);
+    for (const std::string& request : row.requests) expectedRequests += Request(request, row.op);
     EXPECT_EQ(WithoutTunnels(portal::RequestLog().substr(logBefore)), expectedRequests);
 
     EXPECT_TRUE(sink.wellFormed);

@@ -82,9 +82,7 @@ void CDlgDownload::OnCloseRequest() {
   }
 }
 
-bool CDlgDownload::IsCancelled() const {
-  return m_cancel.IsSet();
-}
+bool CDlgDownload::IsCancelled() const { return m_cancel.IsSet(); }
 
 INT_PTR CALLBACK CDlgDownload::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
@@ -369,9 +367,7 @@ bool CDlgDownload::CreateUpdateList() {
   return true;
 }
 
-bool CDlgDownload::DownloadInstallFiles() {
-  return RunDownloadPass(m_lstUpdateSet, m_hWnd, &m_cancel);
-}
+bool CDlgDownload::DownloadInstallFiles() { return RunDownloadPass(m_lstUpdateSet, m_hWnd, &m_cancel); }
 
 bool CDlgDownload::InstallDownloadedFiles() {
   LogWrite(2, "CDlgDownload::InstallDownloadedFiles");

@@ -67,24 +67,24 @@ bool CrackUrl(const char* url, DWORD flags, char* host, char* path, char* extra,
 }
 
 // A HEAD request of `url` in `opened`: status and headers without a body, so that closing it
-// leaves nothing to read off the connection. False when it cannot be sent.
-bool OpenHead(HINTERNET internet, const char* url, DWORD flags, COpenedUrl& opened) {
+// leaves nothing to read off the connection. `opened.request` stays empty when it cannot be sent.
+void OpenHead(HINTERNET internet, const char* url, DWORD flags, COpenedUrl& opened) {
   char host[kUrlBufferSize];
   char path[kUrlBufferSize];
   char extra[kUrlBufferSize];
   URL_COMPONENTSA parts;
   // Not decoded: the request names the resource as the URL writes it.
-  if (!CrackUrl(url, 0, host, path, extra, parts)) return false;
-  const std::string target = std::string(path, parts.dwUrlPathLength) + std::string(extra, parts.dwExtraInfoLength);
+  if (!CrackUrl(url, 0, host, path, extra, parts)) return;
+  const std::string target =
+      std::string(path, parts.dwUrlPathLength) + std::string(extra, parts.dwExtraInfoLength);
   opened.connection.Reset(
       ::InternetConnectA(internet, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
-  if (!opened.connection) return false;
+  if (!opened.connection) return;
   const DWORD secure = parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0;
   opened.request.Reset(::HttpOpenRequestA(opened.connection.Get(), "HEAD", target.c_str(), nullptr, nullptr,
                                           nullptr, flags | secure, 0));
-  if (opened.request && ::HttpSendRequestA(opened.request.Get(), nullptr, 0, nullptr, 0)) return true;
-  opened.request.Reset();
-  return false;
+  if (opened.request && !::HttpSendRequestA(opened.request.Get(), nullptr, 0, nullptr, 0))
+    opened.request.Reset();
 }
 
 // Opens `url` and follows redirects that stay inside the trusted location and never go from
@@ -234,8 +234,8 @@ bool DownloadFile(HINTERNET internet, const char* localPath, const char* url, bo
 DWORD GetUrlFileSize(HINTERNET internet, const char* url) {
   COpenedUrl opened;
   // A HEAD request: closing a GET whose body was not read would read that body off the connection.
-  if (OpenTrustedUrl(internet, url, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, true, "GetUrlFileSize",
-                     opened) != OpenResult::kOpened ||
+  if (OpenTrustedUrl(internet, url, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, true,
+                     "GetUrlFileSize", opened) != OpenResult::kOpened ||
       opened.status != HTTP_STATUS_OK) {
     return 0;
   }

@@ -121,7 +121,8 @@ TEST(CheckUpdate, Table) {
     };
     EXPECT_EQ(c.expected, record.CheckUpdate(disk, c.checkBias));
     EXPECT_EQ(expected, CapturedLogLines());
-    const bool decidedBefore = c.log != nullptr && std::string(c.log).find("] FileVersion (") == std::string::npos;
+    const bool decidedBefore =
+        c.log != nullptr && std::string(c.log).find("] FileVersion (") == std::string::npos;
     const bool manifestVersion = record.m_dwVersionMS != 0 || record.m_dwVersionLS != 0;
     EXPECT_EQ(reads, manifestVersion && !decidedBefore ? 1 : 0);
   }

@@ -53,10 +53,12 @@ bool Loop(const char* url, const char* path, const CProgressWindow* progress) {
   char block[kBlockSize];
   DWORD read = 0;
   while (::InternetReadFile(request.Get(), block, kBlockSize, &read) && read > 0) {
-    if (progress != nullptr && ::WaitForSingleObject(progress->Cancel()->Event(), 0) == WAIT_OBJECT_0) return false;
+    if (progress != nullptr && ::WaitForSingleObject(progress->Cancel()->Event(), 0) == WAIT_OBJECT_0)
+      return false;
     DWORD written = 0;
     if (!::WriteFile(file.Get(), block, read, &written, nullptr) || written != read) return false;
-    if (progress != nullptr) ::PostMessageA(progress->Window(), WM_DOWNLOAD_PROGRESS, DOWNLOAD_PROGRESS_BYTES, written);
+    if (progress != nullptr)
+      ::PostMessageA(progress->Window(), WM_DOWNLOAD_PROGRESS, DOWNLOAD_PROGRESS_BYTES, written);
   }
   return true;
 }

@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
   if (command == "run" && argc == 5) {
     const CRunFigures figures =
         TimeSetupRun(WindowsPath(argv[2]), argv[3], std::strtoul(argv[4], nullptr, 10));
-    std::printf("manifest=%.1f list=%.1f install=%.1f ", figures.manifestAt, figures.listAt, figures.installAt);
+    std::printf("manifest=%.1f list=%.1f install=%.1f ", figures.manifestAt, figures.listAt,
+                figures.installAt);
     return Report(figures.milliseconds, figures.peakWorkingSet, !figures.timedOut, figures.lastStatus);
   }
   if (command == "start" && argc == 3) {

@@ -339,7 +339,8 @@ class CToolMissing {
 // byte counts aside) and answers an extraction's report with -1 once the run is cancelled.
 class CDialogStandIn {
  public:
-  CDialogStandIn(CCancelSignal& cancel, bool cancelAtExtract) : m_cancel(cancel), m_cancelAtExtract(cancelAtExtract) {
+  CDialogStandIn(CCancelSignal& cancel, bool cancelAtExtract)
+      : m_cancel(cancel), m_cancelAtExtract(cancelAtExtract) {
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = WindowProc;
     windowClass.lpszClassName = "VelSetupTestDialogStandIn";

@@ -2,7 +2,6 @@
 
 #include <shlobj.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>

@@ -2,13 +2,13 @@
 
 #include <shlobj.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "PathMacros.h"
+#include "PeVersion.h"
 #include "SetupLog.h"
 #include "WinHandles.h"
 
@@ -18,6 +18,9 @@ namespace {
 constexpr REGSAM kReaderAccess = KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
 static_assert(kReaderAccess == 0x2001F, "registry reader access mask");
 constexpr size_t kReaderLimit = 512;  // bytes, terminating zero included
+
+// A file up to this size is read whole for its version; a larger one is mapped as plain data.
+constexpr size_t kWholeReadLimit = 4 * 1024 * 1024;
 
 constexpr char kHomeKey[] = "SOFTWARE\\Orbina.Com\\KOREAN";
 constexpr char kTempFolderName[] = "VelTemp";
@@ -205,30 +208,33 @@ std::string ReadRegistryString(HKEY root, const char* key, const char* valueName
 }
 
 bool ReadFileVersion(const char* path, DWORD& ms, DWORD& ls) {
-  DWORD handle = 0;
-  const DWORD size = ::GetFileVersionInfoSizeA(path, &handle);
-  if (size < sizeof(WORD)) return false;
-  std::vector<BYTE> info(size);
-  if (!::GetFileVersionInfoA(path, 0, size, info.data())) return false;
-  void* value = nullptr;
-  UINT length = 0;
-  if (!::VerQueryValueA(info.data(), "\\", &value, &length) || value == nullptr) return false;
-
-  // The part must lie whole inside the root block, whose length its first word gives: a forged
-  // resource may announce more than it holds.
-  WORD rootLength = 0;
-  std::memcpy(&rootLength, info.data(), sizeof rootLength);
-  const uintptr_t begin = reinterpret_cast<uintptr_t>(info.data());
-  const uintptr_t end = begin + std::min<size_t>(size, rootLength);
-  const uintptr_t fixed = reinterpret_cast<uintptr_t>(value);
-  if (length < sizeof(VS_FIXEDFILEINFO) || fixed < begin || fixed > end ||
-      end - fixed < sizeof(VS_FIXEDFILEINFO)) {
+  // The file's own bytes, never the loader's mapping of it: the same checked reader as the
+  // manifest tool's. Shared as the loader shares a file it reads as data.
+  const CScopedFile file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+  LARGE_INTEGER size;
+  if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 ||
+      static_cast<uint64_t>(size.QuadPart) > SIZE_MAX) {
     return false;
   }
-  VS_FIXEDFILEINFO fixedInfo;
-  std::memcpy(&fixedInfo, value, sizeof fixedInfo);
-  if (fixedInfo.dwSignature != VS_FFI_SIGNATURE) return false;
-  ms = fixedInfo.dwFileVersionMS;
-  ls = fixedInfo.dwFileVersionLS;
+  const size_t length = static_cast<size_t>(size.QuadPart);
+  uint32_t high = 0;
+  uint32_t low = 0;
+  bool read = false;
+  if (length <= kWholeReadLimit) {
+    std::vector<uint8_t> bytes(length);
+    DWORD got = 0;
+    read = ::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(length), &got, nullptr) &&
+           ReadPeFileVersion(bytes.data(), got, high, low);
+  } else {
+    const CScopedHandle mapping(::CreateFileMappingA(file.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    const void* view = mapping ? ::MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0) : nullptr;
+    if (view == nullptr) return false;
+    read = ReadPeFileVersion(static_cast<const uint8_t*>(view), length, high, low);
+    ::UnmapViewOfFile(view);
+  }
+  if (!read) return false;
+  ms = high;
+  ls = low;
   return true;
 }

@@ -41,6 +41,7 @@ void SetVersionSourceForTesting(VersionSource source);
 // does not fit.
 std::string ReadRegistryString(HKEY root, const char* key, const char* valueName, const char* defaultValue);
 
-// The fixed file version of the file's version resource. Fails for a file without one and for a
-// resource whose root block does not hold a complete, signed fixed-information part.
+// The fixed file version of the file's version resource, read from the file's bytes
+// (ReadPeFileVersion). Fails for a file without one and for a resource whose root block does not
+// hold a complete, signed fixed-information part.
 bool ReadFileVersion(const char* path, DWORD& ms, DWORD& ls);

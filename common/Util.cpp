@@ -19,6 +19,9 @@ bool CreateOneDirectory(const std::string& path) {
 }  // namespace
 
 bool CUtil::CreateRecursiveDirectory(const char* path) {
+  // Most folders exist already: one look instead of one creation per part of the chain.
+  const DWORD existing = ::GetFileAttributesA(path);
+  if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;
   const std::string text = path;
   // The part before the first backslash (the drive) is never created.
   const size_t first = text.find('\\');

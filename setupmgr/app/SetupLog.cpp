@@ -19,26 +19,96 @@ struct LogState {
 };
 LogState g_log;
 
+// The log file stays open between lines. Other programs may still read, append to and delete
+// it: each line goes to the end of the file with one write, nothing is held back in the process,
+// and a file deleted under the handle is left for a new one. The two threads take turns.
+CRITICAL_SECTION g_fileLock;  // initialised by LogInit
+CScopedFile g_file;
+
+// What the system tells of an open file (FILE_STANDARD_INFORMATION).
+struct CFileStandardInformation {
+  LARGE_INTEGER allocationSize;
+  LARGE_INTEGER endOfFile;
+  ULONG numberOfLinks;
+  BOOLEAN deletePending;
+  BOOLEAN directory;
+};
+struct CIoStatus {
+  union {
+    LONG status;
+    void* pointer;
+  };
+  ULONG_PTR information;
+};
+using QueryInformationFile = LONG(NTAPI*)(HANDLE file, CIoStatus* status, void* information, ULONG length,
+                                          int informationClass);
+constexpr int kFileStandardInformation = 5;
+QueryInformationFile g_queryFile = nullptr;  // null where the system has no such call
+
 bool IsAnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 
-// One open-append-write-close per line, shared with other openers, so lines of the two threads
-// may alternate but each is written whole.
-void AppendToLogFile(const std::string& line) {
+// Opens the file for appending only, so that every write lands at its end whatever else wrote
+// to it; `empty` first empties it.
+void OpenLogFile(bool empty) {
   char path[MAX_PATH * 2 + 2];
   std::snprintf(path, sizeof path, "%s\\%s", g_log.folder, kLogFileName);
-
-  WIN32_FILE_ATTRIBUTE_DATA attributes;
-  uint64_t size = 0;
-  if (::GetFileAttributesExA(path, GetFileExInfoStandard, &attributes)) {
-    size = (uint64_t{attributes.nFileSizeHigh} << 32) | attributes.nFileSizeLow;
+  constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  if (empty) {
+    const CScopedFile emptied(
+        ::CreateFileA(path, GENERIC_WRITE, kShare, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!emptied) return;
   }
-  const bool reset = LogNeedsReset(size);
-  CScopedFile file(::CreateFileA(path, reset ? GENERIC_WRITE : FILE_APPEND_DATA,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                 reset ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return;
-  DWORD written = 0;
-  ::WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  g_file.Reset(::CreateFileA(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, kShare, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// Size of the open file and whether another program deleted it; false when the system cannot tell.
+bool QueryLogFile(uint64_t& size, bool& deleted) {
+  if (g_queryFile != nullptr) {
+    CFileStandardInformation information = {};
+    CIoStatus status = {};
+    if (g_queryFile(g_file.Get(), &status, &information, sizeof information, kFileStandardInformation) < 0)
+      return false;
+    size = static_cast<uint64_t>(information.endOfFile.QuadPart);
+    deleted = information.deletePending || information.numberOfLinks == 0;
+    return true;
+  }
+  DWORD high = 0;
+  const DWORD low = ::GetFileSize(g_file.Get(), &high);
+  if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return false;
+  size = (static_cast<uint64_t>(high) << 32) | low;
+  deleted = false;
+  return true;
+}
+
+// The file of the open handle, unless another program deleted it: then a new one, as a closed
+// log would get. A file of kLogResetSize bytes or more is emptied.
+void PrepareLogFile() {
+  uint64_t size = 0;
+  bool deleted = false;
+  bool known = g_file && QueryLogFile(size, deleted);
+  if (known && deleted) {
+    g_file.Reset();
+    known = false;
+  }
+  if (!g_file) {
+    OpenLogFile(false);
+    known = g_file && QueryLogFile(size, deleted);
+  }
+  if (known && LogNeedsReset(size)) {
+    g_file.Reset();
+    OpenLogFile(true);
+  }
+}
+
+void AppendToLogFile(const std::string& line) {
+  ::EnterCriticalSection(&g_fileLock);
+  PrepareLogFile();
+  if (g_file) {
+    DWORD written = 0;
+    ::WriteFile(g_file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  }
+  ::LeaveCriticalSection(&g_fileLock);
 }
 
 void WriteLine(const char* format, va_list args) {
@@ -57,6 +127,13 @@ void WriteLine(const char* format, ...) {
 }  // namespace
 
 void LogInit(unsigned char flags, unsigned char level) {
+  if (!g_log.enabled) {
+    ::InitializeCriticalSection(&g_fileLock);
+    if (const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll")) {
+      g_queryFile = reinterpret_cast<QueryInformationFile>(
+          reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtQueryInformationFile")));
+    }
+  }
   g_log.flags = flags;
   g_log.level = level;
   g_log.enabled = 1;
@@ -85,4 +162,11 @@ void LogWrite(unsigned char level, const char* format, ...) {
   va_start(args, format);
   WriteLine(format, args);
   va_end(args);
+}
+
+void LogRelease() {
+  if (!g_log.enabled) return;
+  ::EnterCriticalSection(&g_fileLock);
+  g_file.Reset();
+  ::LeaveCriticalSection(&g_fileLock);
 }

@@ -14,3 +14,7 @@ void LogWrite(unsigned char level, const char* format, ...)
     __attribute__((format(printf, 2, 3)))
 #endif
     ;
+
+// Lets go of the log file until the next line, so that while the program waits for a person
+// nothing holds it: another program may move or delete it meanwhile without losing later lines.
+void LogRelease();

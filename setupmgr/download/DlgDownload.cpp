@@ -82,9 +82,7 @@ void CDlgDownload::OnCloseRequest() {
   }
 }
 
-bool CDlgDownload::IsCancelled() const {
-  return m_hCancelEvent && ::WaitForSingleObject(m_hCancelEvent.Get(), 0) == WAIT_OBJECT_0;
-}
+bool CDlgDownload::IsCancelled() const { return m_cancel.IsSet(); }
 
 INT_PTR CALLBACK CDlgDownload::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
@@ -147,14 +145,14 @@ void CDlgDownload::OnInitDialog() {
   const HICON icon = ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
   ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
   m_hProgress = ::GetDlgItem(m_hWnd, IDC_PROGRESS);
-  m_hCancelEvent.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  m_cancel.Create();
   InitFolders();
 }
 
 void CDlgDownload::OnDialogStart() {
   // Nothing is read or changed before every other run of this computer has ended.
   m_ePhase = EPhase::kWaiting;
-  const ERunLock lock = m_runLock.Acquire(m_hCancelEvent.Get());
+  const ERunLock lock = m_runLock.Acquire(m_cancel.Event());
   if (lock == ERunLock::kFailed) {
     ShowResourceMessage(nullptr, IDS_MANIFEST_FAILED, MB_OK);
     Abort();
@@ -187,14 +185,14 @@ void CDlgDownload::OnDialogStart() {
 }
 
 void CDlgDownload::OnCancel() {
-  if (m_hCancelEvent) ::SetEvent(m_hCancelEvent.Get());
+  m_cancel.Set();
   ::ShowWindow(m_hWnd, SW_HIDE);
 }
 
 void CDlgDownload::OnDestroy() {
   ReleaseTemporaryFolder();
   m_runLock.Release();
-  m_hCancelEvent.Reset();
+  m_cancel.CloseEvent();
   if (m_hNotifyWnd != nullptr) ::PostMessageA(m_hNotifyWnd, WM_SETUP_CLOSED, 0, 0);
   m_hWnd = nullptr;
   m_hProgress = nullptr;
@@ -373,9 +371,7 @@ bool CDlgDownload::CreateUpdateList() {
   return true;
 }
 
-bool CDlgDownload::DownloadInstallFiles() {
-  return RunDownloadPass(m_lstUpdateSet, m_hWnd, m_hCancelEvent.Get());
-}
+bool CDlgDownload::DownloadInstallFiles() { return RunDownloadPass(m_lstUpdateSet, m_hWnd, &m_cancel); }
 
 bool CDlgDownload::InstallDownloadedFiles() {
   LogWrite(2, "CDlgDownload::InstallDownloadedFiles");

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "CancelSignal.h"
 #include "DownloadSkin.h"
 #include "InstallParam.h"
 #include "RunLock.h"
@@ -88,7 +89,7 @@ class CDlgDownload : public CInstallSettings {
   std::string m_strStatus;
   std::string m_strManifest;  // the manifest's bytes as downloaded: the only ones read
   HWND m_hNotifyWnd = nullptr;
-  CScopedHandle m_hCancelEvent;  // manual reset; signalled by Cancel and never reset
+  CCancelSignal m_cancel;  // set by Cancel and never reset
   EPhase m_ePhase = EPhase::kCreated;
   uint32_t m_nProgressTotal = 0;    // bytes the pass announced, 0 when none
   uint64_t m_nProgressWritten = 0;  // bytes the pass reported written

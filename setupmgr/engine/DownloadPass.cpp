@@ -3,6 +3,7 @@
 #include <string>
 
 #include "AppMessages.h"
+#include "CancelSignal.h"
 #include "DownloadProgress.h"
 #include "ExtractZip.h"
 #include "Folders.h"
@@ -39,7 +40,7 @@ uint32_t CUpdateFile::GetDownloadSize(HINTERNET internet) {
   return m_nDownloadSize;
 }
 
-bool CUpdateFile::DownloadUpdateFile(HINTERNET internet, HWND window, HANDLE cancelEvent) {
+bool CUpdateFile::DownloadUpdateFile(HINTERNET internet, HWND window, const CCancelSignal* cancel) {
   if (m_bReady) return true;
   const std::string& url = SourceUrl(*this);
   const std::string& folder = SystemFolders().m_strTempFolder;
@@ -59,11 +60,10 @@ bool CUpdateFile::DownloadUpdateFile(HINTERNET internet, HWND window, HANDLE can
   const bool extract = NeedsExtraction(m_strName, url);
   CSha256 hash;
   CDownloadSink* sink = m_hashFile && !extract ? &hash : nullptr;
-  const bool downloaded =
-      DownloadFile(internet, localPath.c_str(), url.c_str(), true, window, cancelEvent, sink);
+  const bool downloaded = DownloadFile(internet, localPath.c_str(), url.c_str(), true, window, cancel, sink);
   // A transfer without an announced length looks complete whenever the cancel cut it short: after
   // a cancel no copy counts as arrived, nor stays for a later run to take as current.
-  const bool cancelled = cancelEvent != nullptr && ::WaitForSingleObject(cancelEvent, 0) == WAIT_OBJECT_0;
+  const bool cancelled = cancel != nullptr && cancel->IsSet();
   if (downloaded && cancelled) ::DeleteFileA(localPath.c_str());
   if (!downloaded || cancelled) {
     LogWrite(1, "[DownloadInstallFiles] Download Failed (%s)", url.c_str());
@@ -114,7 +114,7 @@ uint64_t CUpdateSet::GetTotalSize(HINTERNET internet) {
   return total;
 }
 
-bool CUpdateSet::DownloadInstallFiles(HINTERNET internet, HWND window, HANDLE cancelEvent) {
+bool CUpdateSet::DownloadInstallFiles(HINTERNET internet, HWND window, const CCancelSignal* cancel) {
   LogWrite(2, "CUpdateSet::DownloadInstallFiles");
   if (m_arrUpdateFile.empty()) {
     LogWrite(2, "[DownloadInstallFiles] m_arrUpdateFile.GetSize() == 0");
@@ -123,13 +123,13 @@ bool CUpdateSet::DownloadInstallFiles(HINTERNET internet, HWND window, HANDLE ca
   bool succeeded = true;
   const size_t count = m_arrUpdateFile.size();
   for (size_t i = 0; i < count; ++i) {
-    succeeded = m_arrUpdateFile[i]->DownloadUpdateFile(internet, window, cancelEvent) && succeeded;
+    succeeded = m_arrUpdateFile[i]->DownloadUpdateFile(internet, window, cancel) && succeeded;
     Report(window, WM_FILE_DONE, static_cast<WPARAM>(i + 1), static_cast<LPARAM>(count));
   }
   return succeeded;
 }
 
-bool RunDownloadPass(const CUpdateSetList& sets, HWND window, HANDLE cancelEvent) {
+bool RunDownloadPass(const CUpdateSetList& sets, HWND window, const CCancelSignal* cancel) {
   const std::string& folder = SystemFolders().m_strTempFolder;
   if (!CUtil::CreateRecursiveDirectory(folder.c_str())) {
     LogWrite(1, "[DownloadInstallFiles] CUtil::CreateRecursiveDirectory(%s) Failed, Error Code = %d",
@@ -152,7 +152,7 @@ bool RunDownloadPass(const CUpdateSetList& sets, HWND window, HANDLE cancelEvent
 
   bool succeeded = true;
   for (const std::unique_ptr<CUpdateSet>& set : sets) {
-    succeeded = set->DownloadInstallFiles(internet.Get(), window, cancelEvent) && succeeded;
+    succeeded = set->DownloadInstallFiles(internet.Get(), window, cancel) && succeeded;
   }
   internet.Reset();
   PostDone(window, !succeeded);

@@ -12,5 +12,5 @@ constexpr char kInternetAgent[] = "Orbina Setup";
 
 // Sends the total, runs every item's download even after a failure, and always ends by posting
 // WM_DOWNLOAD_DONE (wParam 1 when the pass could not start or any item failed). True when every
-// item succeeded. `window` and `cancelEvent` may be null.
-bool RunDownloadPass(const CUpdateSetList& sets, HWND window, HANDLE cancelEvent);
+// item succeeded. `window` and `cancel` may be null.
+bool RunDownloadPass(const CUpdateSetList& sets, HWND window, const CCancelSignal* cancel);

@@ -1,9 +1,11 @@
 #include "HttpDownload.h"
 
 #include <cstdint>
+#include <string>
 
 #include "AppMessages.h"
 #include "BuildConfig.h"
+#include "CancelSignal.h"
 #include "SetupLog.h"
 #include "UrlCheck.h"
 #include "WinHandles.h"
@@ -20,6 +22,7 @@ enum class OpenResult { kOpened, kRefused, kOpenFailed };
 
 // The last request of a walk along redirects.
 struct COpenedUrl {
+  CScopedInternet connection;  // of a HEAD request
   CScopedInternet request;
   const char* url = nullptr;  // the URL of `request`: the caller's or one of `hops`
   DWORD status = 0;
@@ -49,11 +52,46 @@ bool ReadLocation(COpenedUrl& opened, char* target) {
   return ::InternetCombineUrlA(opened.url, opened.location, target, &length, ICU_NO_ENCODE) != FALSE;
 }
 
+// The host, the path and (when `extra` is given) the query of `url`, each into a buffer of
+// kUrlBufferSize characters; false when the cracker refuses the URL.
+bool CrackUrl(const char* url, DWORD flags, char* host, char* path, char* extra, URL_COMPONENTSA& parts) {
+  parts = {};
+  parts.dwStructSize = sizeof parts;
+  parts.lpszHostName = host;
+  parts.dwHostNameLength = kUrlBufferSize;
+  parts.lpszUrlPath = path;
+  parts.dwUrlPathLength = kUrlBufferSize;
+  parts.lpszExtraInfo = extra;
+  parts.dwExtraInfoLength = extra != nullptr ? kUrlBufferSize : 0;
+  return ::InternetCrackUrlA(url, 0, flags, &parts) != FALSE;
+}
+
+// A HEAD request of `url` in `opened`: status and headers without a body, so that closing it
+// leaves nothing to read off the connection. `opened.request` stays empty when it cannot be sent.
+void OpenHead(HINTERNET internet, const char* url, DWORD flags, COpenedUrl& opened) {
+  char host[kUrlBufferSize];
+  char path[kUrlBufferSize];
+  char extra[kUrlBufferSize];
+  URL_COMPONENTSA parts;
+  // Not decoded: the request names the resource as the URL writes it.
+  if (!CrackUrl(url, 0, host, path, extra, parts)) return;
+  const std::string target =
+      std::string(path, parts.dwUrlPathLength) + std::string(extra, parts.dwExtraInfoLength);
+  opened.connection.Reset(
+      ::InternetConnectA(internet, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+  if (!opened.connection) return;
+  const DWORD secure = parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0;
+  opened.request.Reset(::HttpOpenRequestA(opened.connection.Get(), "HEAD", target.c_str(), nullptr, nullptr,
+                                          nullptr, flags | secure, 0));
+  if (opened.request && !::HttpSendRequestA(opened.request.Get(), nullptr, 0, nullptr, 0))
+    opened.request.Reset();
+}
+
 // Opens `url` and follows redirects that stay inside the trusted location and never go from
 // https back to http. kOpened leaves the last response in `opened`: a redirect status when the
 // hop limit or an unusable Location ended the walk. The certificate of an https server is checked
 // by the HTTP layer; one it does not trust fails the open with its error code.
-OpenResult OpenTrustedUrl(HINTERNET internet, const char* url, DWORD flags, const char* caller,
+OpenResult OpenTrustedUrl(HINTERNET internet, const char* url, DWORD flags, bool head, const char* caller,
                           COpenedUrl& opened) {
   const char* current = url;
   for (int hop = 0;; ++hop) {
@@ -62,9 +100,14 @@ OpenResult OpenTrustedUrl(HINTERNET internet, const char* url, DWORD flags, cons
       return OpenResult::kRefused;
     }
     opened.request.Reset();
+    opened.connection.Reset();
     opened.url = current;
-    opened.request.Reset(
-        ::InternetOpenUrlA(internet, current, nullptr, 0, flags | INTERNET_FLAG_NO_AUTO_REDIRECT, 0));
+    if (head) {
+      OpenHead(internet, current, flags | INTERNET_FLAG_NO_AUTO_REDIRECT, opened);
+    } else {
+      opened.request.Reset(
+          ::InternetOpenUrlA(internet, current, nullptr, 0, flags | INTERNET_FLAG_NO_AUTO_REDIRECT, 0));
+    }
     if (!opened.request) {
       opened.error = ::GetLastError();
       return OpenResult::kOpenFailed;
@@ -89,13 +132,8 @@ bool CheckDownloadURL(const char* url, const char* hostSuffix, const char* pathP
   if (url == nullptr || ::lstrlenA(url) >= static_cast<int>(kUrlBufferSize)) return false;
   char host[kUrlBufferSize];
   char path[kUrlBufferSize];
-  URL_COMPONENTSA parts = {};
-  parts.dwStructSize = sizeof parts;
-  parts.lpszHostName = host;
-  parts.dwHostNameLength = sizeof host;
-  parts.lpszUrlPath = path;
-  parts.dwUrlPathLength = sizeof path;
-  if (!::InternetCrackUrlA(url, 0, ICU_DECODE, &parts)) return false;
+  URL_COMPONENTSA parts;
+  if (!CrackUrl(url, ICU_DECODE, host, path, nullptr, parts)) return false;
   // The cracker and the test of the text have to agree on the scheme.
   const UrlScheme scheme = SchemeOf(url);
   if (parts.nScheme != (scheme == UrlScheme::kHttps ? INTERNET_SCHEME_HTTPS : INTERNET_SCHEME_HTTP))
@@ -106,11 +144,11 @@ bool CheckDownloadURL(const char* url, const char* hostSuffix, const char* pathP
 }
 
 bool DownloadFile(HINTERNET internet, const char* localPath, const char* url, bool bypassCache,
-                  HWND progressWindow, HANDLE cancelEvent, CDownloadSink* sink) {
+                  HWND progressWindow, const CCancelSignal* cancel, CDownloadSink* sink) {
   const DWORD flags =
       bypassCache ? INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE : INTERNET_FLAG_RESYNCHRONIZE;
   COpenedUrl opened;
-  switch (OpenTrustedUrl(internet, url, flags, "DownloadFile", opened)) {
+  switch (OpenTrustedUrl(internet, url, flags, false, "DownloadFile", opened)) {
     case OpenResult::kRefused:
       return false;
     case OpenResult::kOpenFailed:
@@ -138,6 +176,17 @@ bool DownloadFile(HINTERNET internet, const char* localPath, const char* url, bo
   // announced length says.
   bool failed = false;
   uint32_t received = 0;
+  // Posted, never sent: the worker does not wait for the dialog here. Bytes are held back while
+  // the bar could not show them, so that the dialog's thread is not kept busy by every block.
+  DWORD unreported = 0;
+  DWORD reportedAt = ::GetTickCount() - kProgressIntervalMs;
+  const auto report = [&]() {
+    if (progressWindow != nullptr && unreported != 0) {
+      ::PostMessageA(progressWindow, WM_DOWNLOAD_PROGRESS, DOWNLOAD_PROGRESS_BYTES, unreported);
+    }
+    unreported = 0;
+    reportedAt = ::GetTickCount();
+  };
   char block[kBlockSize];
   DWORD read = 0;
   for (;;) {
@@ -145,7 +194,7 @@ bool DownloadFile(HINTERNET internet, const char* localPath, const char* url, bo
       failed = true;
       break;
     }
-    if (cancelEvent != nullptr && ::WaitForSingleObject(cancelEvent, 0) == WAIT_OBJECT_0) {
+    if (cancel != nullptr && cancel->IsSet()) {
       LogWrite(1, "[DownloadFile] User canceled downloading");
       break;
     }
@@ -163,15 +212,15 @@ bool DownloadFile(HINTERNET internet, const char* localPath, const char* url, bo
       break;
     }
     received += written;
+    unreported += written;
     if (sink != nullptr && !sink->Take(block, written)) {
       failed = true;
       break;
     }
-    // Posted, never sent: the worker does not wait for the dialog here.
-    if (progressWindow != nullptr) {
-      ::PostMessageA(progressWindow, WM_DOWNLOAD_PROGRESS, DOWNLOAD_PROGRESS_BYTES, written);
-    }
+    if (::GetTickCount() - reportedAt >= kProgressIntervalMs) report();
   }
+  // Every byte written reaches the bar before the file counts as done.
+  report();
   opened.request.Reset();
   file.Reset();
 
@@ -184,8 +233,9 @@ bool DownloadFile(HINTERNET internet, const char* localPath, const char* url, bo
 
 DWORD GetUrlFileSize(HINTERNET internet, const char* url) {
   COpenedUrl opened;
-  if (OpenTrustedUrl(internet, url, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, "GetUrlFileSize",
-                     opened) != OpenResult::kOpened ||
+  // A HEAD request: closing a GET whose body was not read would read that body off the connection.
+  if (OpenTrustedUrl(internet, url, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, true,
+                     "GetUrlFileSize", opened) != OpenResult::kOpened ||
       opened.status != HTTP_STATUS_OK) {
     return 0;
   }

@@ -55,7 +55,7 @@ void ScheduleInWininit(const char* source, const char* destination) {
 
 void ShowFailure(const char* text) {
   const std::string title = LoadResourceString(IDS_APP_TITLE);
-  ::MessageBoxA(nullptr, text, title.c_str(), MB_OK);
+  ShowMessage(nullptr, text, title.c_str(), MB_OK);
 }
 
 // Sets the shutdown privilege's attributes; false when the call failed or did not assign it.

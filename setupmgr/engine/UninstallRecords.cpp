@@ -20,21 +20,43 @@ bool OpenOrCreate(HKEY root, const char* key, CScopedRegKey& opened) {
                            opened.Put(), nullptr) == ERROR_SUCCESS;
 }
 
-bool SetValue(HKEY root, const char* key, const char* valueName, DWORD type, const void* data, DWORD size) {
-  CScopedRegKey opened;
-  if (!OpenOrCreate(root, key, opened)) return false;
-  return ::RegSetValueExA(opened.Get(), valueName, 0, type, static_cast<const BYTE*>(data), size) ==
-         ERROR_SUCCESS;
+bool SetValueOf(HKEY key, const char* valueName, DWORD type, const void* data, DWORD size) {
+  return ::RegSetValueExA(key, valueName, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+}
+
+bool SetStringOf(HKEY key, const char* valueName, const char* text) {
+  return SetValueOf(key, valueName, REG_SZ, text, static_cast<DWORD>(lstrlenA(text) + 1));
+}
+
+bool SetDwordOf(HKEY key, const char* valueName, DWORD value) {
+  return SetValueOf(key, valueName, REG_DWORD, &value, sizeof value);
+}
+
+// The entry's own values are the same for every file of a run: written until they all were.
+bool g_entryWritten = false;
+
+void WriteEntryValues(const char* program) {
+  if (g_entryWritten) return;
+  const std::string uninstallCommand = QuotePath(program) + " -u";
+  const std::string displayName = LoadResourceString(IDS_INSTALLER_NAME);
+  CScopedRegKey entry;
+  if (!OpenOrCreate(HKEY_LOCAL_MACHINE, kUninstallKey, entry)) return;
+  const bool name = SetStringOf(entry.Get(), "DisplayName", displayName.c_str());
+  const bool icon = SetStringOf(entry.Get(), "DisplayIcon", program);
+  const bool command = SetStringOf(entry.Get(), "UninstallString", uninstallCommand.c_str());
+  g_entryWritten = name && icon && command;
 }
 
 }  // namespace
 
 bool SetRegString(HKEY root, const char* key, const char* valueName, const char* text) {
-  return SetValue(root, key, valueName, REG_SZ, text, static_cast<DWORD>(lstrlenA(text) + 1));
+  CScopedRegKey opened;
+  return OpenOrCreate(root, key, opened) && SetStringOf(opened.Get(), valueName, text);
 }
 
 bool SetRegDword(HKEY root, const char* key, const char* valueName, DWORD value) {
-  return SetValue(root, key, valueName, REG_DWORD, &value, sizeof value);
+  CScopedRegKey opened;
+  return OpenOrCreate(root, key, opened) && SetDwordOf(opened.Get(), valueName, value);
 }
 
 DWORD GetRegDword(HKEY root, const char* key, const char* valueName, DWORD defaultValue) {
@@ -67,21 +89,21 @@ bool CUpdateFile::RegistUninstaller(const char* itemName) {
              static_cast<int>(length == 0 ? ::GetLastError() : ERROR_INSUFFICIENT_BUFFER));
     return false;
   }
-  const std::string uninstallCommand = QuotePath(program) + " -u";
-  const std::string displayName = LoadResourceString(IDS_INSTALLER_NAME);
-  SetRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName", displayName.c_str());
-  SetRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayIcon", program);
-  SetRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", uninstallCommand.c_str());
+  WriteEntryValues(program);
 
   const std::string baseName = FileBaseName(m_strLocalPath);
   const std::string itemKey = std::string(kUninstallKey) + "\\" + itemName;
   if (m_bMainFile) SetRegString(HKEY_LOCAL_MACHINE, itemKey.c_str(), nullptr, baseName.c_str());
 
+  // One opening of the file's key for all its values.
   const std::string fileKey = itemKey + "\\" + baseName;
-  SetRegString(HKEY_LOCAL_MACHINE, fileKey.c_str(), "FilePath", m_strLocalPath.c_str());
-  SetRegDword(HKEY_LOCAL_MACHINE, fileKey.c_str(), "Unregister", static_cast<DWORD>(m_bRegister));
-  SetRegDword(HKEY_LOCAL_MACHINE, fileKey.c_str(), "SharedDll", static_cast<DWORD>(m_bSharedDll));
-  if (m_strClassID) SetRegString(HKEY_LOCAL_MACHINE, fileKey.c_str(), "ClassID", m_strClassID->c_str());
+  CScopedRegKey opened;
+  if (OpenOrCreate(HKEY_LOCAL_MACHINE, fileKey.c_str(), opened)) {
+    SetStringOf(opened.Get(), "FilePath", m_strLocalPath.c_str());
+    SetDwordOf(opened.Get(), "Unregister", static_cast<DWORD>(m_bRegister));
+    SetDwordOf(opened.Get(), "SharedDll", static_cast<DWORD>(m_bSharedDll));
+    if (m_strClassID) SetStringOf(opened.Get(), "ClassID", m_strClassID->c_str());
+  }
   return true;
 }
 

@@ -68,20 +68,24 @@ int CUpdateFile::CheckUpdate(const CFoundFile& file, long biasMinutes) const {
     }
   }
 
-  const bool manifestHasVersion = m_dwVersionMS != 0 || m_dwVersionLS != 0;
-  if (!file.hasVersion) {
+  // Without a version in the manifest, no file is older than it.
+  if (m_dwVersionMS == 0 && m_dwVersionLS == 0) return 0;
+  uint32_t fileMS = file.versionMS;
+  uint32_t fileLS = file.versionLS;
+  const bool hasVersion = file.readVersion ? file.readVersion(fileMS, fileLS) : file.hasVersion;
+  if (!hasVersion) {
     // A copy cut short by an earlier run has usually lost its version resource.
-    if (file.temporaryCopy && manifestHasVersion) {
+    if (file.temporaryCopy) {
       LogWrite(2, "[CheckUpdate] FileVersion (%s) (U:%d:%d) != (L:unreadable)", path,
                static_cast<int>(m_dwVersionMS), static_cast<int>(m_dwVersionLS));
       return 1;
     }
     return 0;
   }
-  if (VersionIsGreater(m_dwVersionMS, m_dwVersionLS, file.versionMS, file.versionLS)) {
+  if (VersionIsGreater(m_dwVersionMS, m_dwVersionLS, fileMS, fileLS)) {
     LogWrite(2, "[CheckUpdate] FileVersion (%s) (U:%d:%d) != (L:%d:%d)", path,
-             static_cast<int>(m_dwVersionMS), static_cast<int>(m_dwVersionLS),
-             static_cast<int>(file.versionMS), static_cast<int>(file.versionLS));
+             static_cast<int>(m_dwVersionMS), static_cast<int>(m_dwVersionLS), static_cast<int>(fileMS),
+             static_cast<int>(fileLS));
     return 1;
   }
   return 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include <wininet.h>
 #endif
 
+class CCancelSignal;
 class CInstalledFiles;
 class CSha256;
 
@@ -26,6 +28,9 @@ struct CFoundFile {
   uint32_t versionMS = 0;
   uint32_t versionLS = 0;
   bool temporaryCopy = false;  // the copy in the temporary folder rather than the installed file
+  // When set, reads the version in place of the three fields above, and only when the check
+  // comes to it: the manifest gives a version, and size and time agree.
+  std::function<bool(uint32_t& ms, uint32_t& ls)> readVersion;
 };
 
 class CUpdateFile {
@@ -67,7 +72,7 @@ class CUpdateFile {
   // Stores and returns the size the server announces for the file; 0 when it is ready.
   uint32_t GetDownloadSize(HINTERNET internet);
   // True when the file, or the contents of its ZIP archive, lies in the temporary folder.
-  bool DownloadUpdateFile(HINTERNET internet, HWND window, HANDLE cancelEvent);
+  bool DownloadUpdateFile(HINTERNET internet, HWND window, const CCancelSignal* cancel);
   // True when `hash` ends in SHA256; false, with a level-1 line naming `path`, when not.
   bool MatchesHash(CSha256& hash, const std::string& path) const;
 #endif

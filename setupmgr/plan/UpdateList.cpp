@@ -15,8 +15,8 @@
 
 namespace {
 
-// Size, time and version of an existing file; false for a missing path and for a folder. No
-// pattern matching: a name holding "*" or "?" names no other file.
+// Size and time of an existing file, and how to read its version; false for a missing path and
+// for a folder. No pattern matching: a name holding "*" or "?" names no other file.
 bool FindFile(const std::string& path, bool temporaryCopy, CFoundFile& found) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
@@ -26,11 +26,14 @@ bool FindFile(const std::string& path, bool temporaryCopy, CFoundFile& found) {
   found.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   found.lastWriteTime =
       (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
-  DWORD ms = 0;
-  DWORD ls = 0;
-  found.hasVersion = ReadFileVersion(path.c_str(), ms, ls);
-  found.versionMS = found.hasVersion ? ms : 0;
-  found.versionLS = found.hasVersion ? ls : 0;
+  found.readVersion = [path](uint32_t& ms, uint32_t& ls) {
+    DWORD high = 0;
+    DWORD low = 0;
+    if (!ReadFileVersion(path.c_str(), high, low)) return false;
+    ms = high;
+    ls = low;
+    return true;
+  };
   found.temporaryCopy = temporaryCopy;
   return true;
 }

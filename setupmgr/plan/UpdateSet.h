@@ -9,6 +9,7 @@
 
 #include "UpdateFile.h"
 
+class CCancelSignal;
 class CInstalledFiles;
 
 class CUpdateSet {
@@ -28,7 +29,7 @@ class CUpdateSet {
   // The sum of the files' announced sizes.
   uint64_t GetTotalSize(HINTERNET internet);
   // Downloads every file in order, sending WM_FILE_DONE after each; true when all arrived.
-  bool DownloadInstallFiles(HINTERNET internet, HWND window, HANDLE cancelEvent);
+  bool DownloadInstallFiles(HINTERNET internet, HWND window, const CCancelSignal* cancel);
 #endif
 
   // Installation (setupmgr/engine), on the dialog's thread after the download pass.

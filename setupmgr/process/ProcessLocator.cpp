@@ -44,7 +44,7 @@ bool AskToEnd(UINT questionId, const CProcessInfo& process) {
   const std::string question =
       FillQuestion(questionId, GetFileDescription(process.GetPath().c_str()), process.GetPath());
   const std::string title = LoadResourceString(IDS_APP_TITLE);
-  return ::MessageBoxA(nullptr, question.c_str(), title.c_str(), MB_YESNO | MB_ICONINFORMATION) == IDYES;
+  return ShowMessage(nullptr, question.c_str(), title.c_str(), MB_YESNO | MB_ICONINFORMATION) == IDYES;
 }
 
 bool HoldsFile(const CProcessInfo& process, const std::string& file) {

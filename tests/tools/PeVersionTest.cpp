@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -129,19 +131,41 @@ std::string ModuleFolder() {
   return folder.substr(0, folder.rfind('\\'));
 }
 
+// The system's own reader, through the loader, with the checks the setup manager makes of it.
 bool SystemVersion(const std::string& path, uint32_t& ms, uint32_t& ls) {
-  DWORD high = 0;
-  DWORD low = 0;
-  const bool read = ReadFileVersion(path.c_str(), high, low);
-  ms = high;
-  ls = low;
-  return read;
+  DWORD handle = 0;
+  const DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &handle);
+  if (size < sizeof(WORD)) return false;
+  std::vector<BYTE> info(size);
+  if (!::GetFileVersionInfoA(path.c_str(), 0, size, info.data())) return false;
+  void* value = nullptr;
+  UINT length = 0;
+  if (!::VerQueryValueA(info.data(), "\\", &value, &length) || value == nullptr) return false;
+  WORD rootLength = 0;
+  std::memcpy(&rootLength, info.data(), sizeof rootLength);
+  const uintptr_t begin = reinterpret_cast<uintptr_t>(info.data());
+  const uintptr_t end = begin + std::min<size_t>(size, rootLength);
+  const uintptr_t fixed = reinterpret_cast<uintptr_t>(value);
+  if (length < sizeof(VS_FIXEDFILEINFO) || fixed < begin || fixed > end ||
+      end - fixed < sizeof(VS_FIXEDFILEINFO)) {
+    return false;
+  }
+  VS_FIXEDFILEINFO fixedInfo;
+  std::memcpy(&fixedInfo, value, sizeof fixedInfo);
+  if (fixedInfo.dwSignature != VS_FFI_SIGNATURE) return false;
+  ms = fixedInfo.dwFileVersionMS;
+  ls = fixedInfo.dwFileVersionLS;
+  return true;
 }
 
+// The setup manager's reader of a file, over ReadPeFileVersion.
 bool OwnVersion(const std::string& path, uint32_t& ms, uint32_t& ls) {
-  std::string bytes;
-  return ReadLocalFile(path, bytes) &&
-         ReadPeFileVersion(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), ms, ls);
+  DWORD high = 0;
+  DWORD low = 0;
+  if (!ReadFileVersion(path.c_str(), high, low)) return false;
+  ms = high;
+  ls = low;
+  return true;
 }
 
 // The system's reader and this one agree on the built images that the system's loader takes.

@@ -105,6 +105,26 @@ TEST(CheckUpdate, Table) {
     std::vector<std::string> expected;
     if (c.log != nullptr) expected.push_back(std::string("[VelSetup]") + c.log);
     EXPECT_EQ(expected, CapturedLogLines());
+
+    // The same decision with the version read on demand: only when the manifest gives one and
+    // neither size nor time decided.
+    LogInit(0, 2);
+    int reads = 0;
+    const CFoundFile known = disk;
+    disk.hasVersion = false;
+    disk.versionMS = disk.versionLS = 0;
+    disk.readVersion = [&reads, &known](uint32_t& ms, uint32_t& ls) {
+      ++reads;
+      ms = known.versionMS;
+      ls = known.versionLS;
+      return known.hasVersion;
+    };
+    EXPECT_EQ(c.expected, record.CheckUpdate(disk, c.checkBias));
+    EXPECT_EQ(expected, CapturedLogLines());
+    const bool decidedBefore =
+        c.log != nullptr && std::string(c.log).find("] FileVersion (") == std::string::npos;
+    const bool manifestVersion = record.m_dwVersionMS != 0 || record.m_dwVersionLS != 0;
+    EXPECT_EQ(reads, manifestVersion && !decidedBefore ? 1 : 0);
   }
 }
 

@@ -46,7 +46,11 @@ bool HashedExtract(const char* archive, const char* folder) {
          entry.hash.Finish(digest);
 }
 
-bool BareExtract(const char* archive, const char* folder) {
+namespace {
+
+// The bare loop; with `progress`, each block written is also sent to the window as the
+// extraction's report, and its answer tested, as the dialog's Cancel asks.
+bool Loop(const char* archive, const char* folder, const CProgressWindow* progress) {
   const ZipCloser zip{unzOpen64(archive)};
   if (zip.zip == nullptr) return false;
   std::vector<char> buffer(kBufferSize);
@@ -69,9 +73,23 @@ bool BareExtract(const char* archive, const char* folder) {
     int read;
     while ((read = unzReadCurrentFile(zip.zip, buffer.data(), kBufferSize)) > 0) {
       std::fwrite(buffer.data(), 1, static_cast<size_t>(read), file);
+      if (progress != nullptr &&
+          ::SendMessageA(progress->Window(), WM_EXTRACT_PROGRESS, EXTRACT_PROGRESS_PERCENT, 0) < 0) {
+        read = -1;
+        break;
+      }
     }
     std::fclose(file);
     if (unzCloseCurrentFile(zip.zip) != UNZ_OK || read < 0) return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool BareExtract(const char* archive, const char* folder) { return Loop(archive, folder, nullptr); }
+
+bool FloorExtract(const char* archive, const char* folder) {
+  CProgressWindow progress;
+  return progress.Window() != nullptr && Loop(archive, folder, &progress);
 }

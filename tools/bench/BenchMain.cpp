@@ -1,7 +1,8 @@
 // velsetup_bench: one measurement per call, printed as one line of "name=value" pairs for
 // scripts/bench, which repeats them and prints the table.
-//   velsetup_bench download product|hashed|bare URL FILE
-//   velsetup_bench extract product|hashed|bare ARCHIVE FOLDER
+//   velsetup_bench download product|hashed|bare|floor URL FILE
+//   velsetup_bench extract product|hashed|bare|floor ARCHIVE FOLDER
+//   velsetup_bench size URL
 //   velsetup_bench run VELSETUP.EXE PARAM STALL_MS
 //   velsetup_bench start EXE        (EXE started with "nothing")
 //   velsetup_bench nothing
@@ -19,8 +20,9 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: velsetup_bench download product|hashed|bare URL FILE\n"
-               "       velsetup_bench extract product|hashed|bare ARCHIVE FOLDER\n"
+               "usage: velsetup_bench download product|hashed|bare|floor URL FILE\n"
+               "       velsetup_bench extract product|hashed|bare|floor ARCHIVE FOLDER\n"
+               "       velsetup_bench size URL\n"
                "       velsetup_bench run VELSETUP.EXE PARAM STALL_MS\n"
                "       velsetup_bench start EXE\n"
                "       velsetup_bench nothing\n");
@@ -41,7 +43,8 @@ int main(int argc, char** argv) {
   if ((command == "download" || command == "extract") && argc == 5) {
     const bool product = std::strcmp(argv[2], "product") == 0;
     const bool hashed = std::strcmp(argv[2], "hashed") == 0;
-    if (!product && !hashed && std::strcmp(argv[2], "bare") != 0) return Usage();
+    const bool floor = std::strcmp(argv[2], "floor") == 0;
+    if (!product && !hashed && !floor && std::strcmp(argv[2], "bare") != 0) return Usage();
     const std::string first = WindowsPath(argv[3]);
     const std::string second = WindowsPath(argv[4]);
     const CStopwatch clock;
@@ -49,17 +52,26 @@ int main(int argc, char** argv) {
     if (command == "download") {
       ok = product  ? ProductDownload(argv[3], second.c_str())
            : hashed ? HashedDownload(argv[3], second.c_str())
+           : floor  ? FloorDownload(argv[3], second.c_str())
                     : BareDownload(argv[3], second.c_str());
     } else {
       ok = product  ? ProductExtract(first.c_str(), second.c_str())
            : hashed ? HashedExtract(first.c_str(), second.c_str())
+           : floor  ? FloorExtract(first.c_str(), second.c_str())
                     : BareExtract(first.c_str(), second.c_str());
     }
+    return Report(clock.Milliseconds(), PeakWorkingSet(), ok);
+  }
+  if (command == "size" && argc == 3) {
+    const CStopwatch clock;
+    const bool ok = SizeRequest(argv[2]);
     return Report(clock.Milliseconds(), PeakWorkingSet(), ok);
   }
   if (command == "run" && argc == 5) {
     const CRunFigures figures =
         TimeSetupRun(WindowsPath(argv[2]), argv[3], std::strtoul(argv[4], nullptr, 10));
+    std::printf("manifest=%.1f list=%.1f install=%.1f ", figures.manifestAt, figures.listAt,
+                figures.installAt);
     return Report(figures.milliseconds, figures.peakWorkingSet, !figures.timedOut, figures.lastStatus);
   }
   if (command == "start" && argc == 3) {

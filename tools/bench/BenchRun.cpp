@@ -22,6 +22,7 @@ struct CStatusWindow {
   bool final = false;
   double finalAt = 0;
   size_t finalPeak = 0;  // read while the process still runs: an ended one may have no figures
+  double manifestAt = 0, listAt = 0, installAt = 0;
   const CStopwatch* clock = nullptr;
   HANDLE process = nullptr;
 };
@@ -31,6 +32,9 @@ LRESULT CALLBACK StatusProcedure(HWND window, UINT message, WPARAM wParam, LPARA
   if (message == WM_SETUP_STATUS && state != nullptr) {
     state->lastStatus = static_cast<int>(wParam);
     state->lastAt = state->clock->Milliseconds();
+    if (wParam == SETUP_STATUS_GET_MANIFEST) state->manifestAt = state->lastAt;
+    if (wParam == SETUP_STATUS_BUILD_LIST) state->listAt = state->lastAt;
+    if (wParam == SETUP_STATUS_INSTALLING) state->installAt = state->lastAt;
     const bool final = wParam == SETUP_STATUS_SUCCEEDED || wParam == SETUP_STATUS_FAILED ||
                        wParam == SETUP_STATUS_REBOOT_DECLINED || wParam == SETUP_STATUS_REBOOT_ACCEPTED;
     if (final && !state->final) {
@@ -101,6 +105,9 @@ CRunFigures TimeSetupRun(const std::string& exe, const std::string& param, unsig
   MSG message;
   while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
   figures.lastStatus = state.lastStatus;
+  figures.manifestAt = state.manifestAt;
+  figures.listAt = state.listAt;
+  figures.installAt = state.installAt;
   figures.milliseconds = state.final ? state.finalAt : clock.Milliseconds();
   ::DestroyWindow(window);
   return figures;

@@ -10,6 +10,11 @@ struct CRunFigures {
   int lastStatus = 0;         // the last status code received, 0 for none
   size_t peakWorkingSet = 0;  // of the started process
   bool timedOut = false;
+  // When the manifest download (21), the list (22) and the installation (40) began; 0 when the
+  // status never came.
+  double manifestAt = 0;
+  double listAt = 0;
+  double installAt = 0;
 };
 
 // Starts `exe` as the control does ("-x <param> -w <window>"), receives its status messages and

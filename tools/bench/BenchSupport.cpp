@@ -2,6 +2,8 @@
 
 #include <psapi.h>
 
+#include "AppMessages.h"
+
 CStopwatch::CStopwatch() {
   ::QueryPerformanceFrequency(&m_frequency);
   ::QueryPerformanceCounter(&m_start);
@@ -23,6 +25,7 @@ size_t PeakWorkingSet() {
 }
 
 CProgressWindow::CProgressWindow() : m_ready(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+  m_cancel.Create();
   m_thread.Reset(::CreateThread(nullptr, 0, Pump, this, 0, nullptr));
   if (m_thread) ::WaitForSingleObject(m_ready.Get(), INFINITE);
 }
@@ -59,7 +62,7 @@ LRESULT CALLBACK CProgressWindow::Procedure(HWND window, UINT message, WPARAM wP
   }
   if (message >= WM_USER && owner != nullptr) {
     ::InterlockedIncrement(&owner->m_received);
-    return 0;
+    return message == WM_EXTRACT_PROGRESS && owner->m_cancel.IsSet() ? -1 : 0;
   }
   return ::DefWindowProcA(window, message, wParam, lParam);
 }

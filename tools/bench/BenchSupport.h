@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "CancelSignal.h"
 #include "WinHandles.h"
 
 // Milliseconds since construction.
@@ -23,8 +24,9 @@ class CStopwatch {
 size_t PeakWorkingSet();
 
 // A message-only window pumped by a thread of its own, as the dialog is by the user-interface
-// thread while the worker downloads and extracts: posted messages are taken off the queue and
-// sent ones answered 0.
+// thread while the worker downloads and extracts, with the run's cancel: posted messages are
+// taken off the queue, an extraction's report is answered as the dialog answers it (-1 once
+// cancelled) and other sent ones 0.
 class CProgressWindow {
  public:
   CProgressWindow();
@@ -33,6 +35,7 @@ class CProgressWindow {
   CProgressWindow& operator=(const CProgressWindow&) = delete;
 
   HWND Window() const { return m_window; }
+  const CCancelSignal* Cancel() const { return &m_cancel; }
   // Messages the window received.
   long Received() const { return m_received; }
 
@@ -40,6 +43,7 @@ class CProgressWindow {
   static DWORD WINAPI Pump(void* self);
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+  CCancelSignal m_cancel;
   CScopedHandle m_thread;
   CScopedHandle m_ready;
   HWND m_window = nullptr;

@@ -96,7 +96,8 @@ class Session:
                 figures[name] = float(value)
             except ValueError:
                 pass
-        return figures if "ms" in figures else {"ms": 0.0, "ok": 0.0, "peak": 0.0, "status": 0.0}
+        return figures if "ms" in figures else {"ms": 0.0, "ok": 0.0, "peak": 0.0, "status": 0.0, "manifest": 0.0,
+                                                "list": 0.0, "install": 0.0}
 
 
 def generated(path, make):
@@ -171,14 +172,38 @@ class Table:
             print("  ".join(cell.ljust(width) for cell, width in zip(row, widths)).rstrip())
 
 
+def run_manifest(session, name, source, dest):
+    """A one-file manifest of the bench mode that installs `source` into `dest`, served as name.xml."""
+    xml = ("<UPDATELIST><UPDATEITEM NAME='bench-%s'><MODE NAME='bench'/><FILE NAME='%s.bin'><SOURCE>%s</SOURCE>"
+           "<DEST>%s</DEST></FILE></UPDATEITEM></UPDATELIST>" % (name, name, source, windows_path(dest)))
+    path = os.path.join(WORK, name + ".xml")
+    with open(path, "w", encoding="ascii") as f:
+        f.write(xml)
+    session.publish(path, name + ".xml")
+    return "<PARAM><SOURCE>%s%s.xml</SOURCE><MODE>bench</MODE></PARAM>" % (URL_BASE, name)
+
+
 def measure_download(session, sizes, table):
     big = generated(os.path.join(WORK, "data", "download-%d.bin" % sizes["download"]), random_file(sizes["download"]))
+    small = generated(os.path.join(WORK, "data", "download-4096.bin"), random_file(4096))
     session.publish(big, "big.bin")
+    session.publish(small, "small.bin")
     url = URL_BASE + "big.bin"
-    runs = {"product": [], "hashed": [], "bare": [], "curl": []}
-    peaks = {"product": [], "hashed": [], "bare": []}
+    kinds = ("product", "hashed", "floor", "bare")
+    runs = {kind: [] for kind in kinds + ("curl", "size", "run-big", "run-small")}
+    peaks = {kind: [] for kind in kinds + ("run-big",)}
+    # Whole runs of the real program with its progress window shown, each installing one file
+    # into a folder emptied first, so that every run downloads it.
+    setup_folder = os.path.join(WORK, "run-setup")
+    clear(setup_folder)
+    setup = os.path.join(setup_folder, "VelSetup.exe")
+    shutil.copyfile(os.path.join(WIN64, "bin", "VelSetup.exe"), setup)
+    params = {}
+    for name, source in (("run-big", url), ("run-small", URL_BASE + "small.bin")):
+        params[name] = run_manifest(session, name, source, os.path.join(WORK, name + "-dest"))
+    stall = str(sizes["stall"] * 1000)
     for _ in range(sizes["repeats"]):
-        for kind in ("product", "hashed", "bare"):
+        for kind in kinds:
             target = os.path.join(WORK, "download-%s.bin" % kind)
             figures = session.bench("download", kind, url, windows_path(target))
             ok = figures["ok"] == 1 and os.path.getsize(target) == sizes["download"]
@@ -187,6 +212,20 @@ def measure_download(session, sizes, table):
             runs[kind].append(figures["ms"])
             peaks[kind].append(figures["peak"])
             os.remove(target)
+        figures = session.bench("size", url)
+        if figures["ok"] != 1:
+            table.failed.append("size request")
+        runs["size"].append(figures["ms"])
+        for name, size in (("run-big", sizes["download"]), ("run-small", 4096)):
+            dest = os.path.join(WORK, name + "-dest")
+            clear(dest)
+            figures = session.bench("run", windows_path(setup), params[name], stall)
+            installed = os.path.join(dest, name + ".bin")
+            if figures["status"] != 100 or not os.path.exists(installed) or os.path.getsize(installed) != size:
+                table.failed.append("whole run (%s)" % name)
+            runs[name].append(figures["ms"])
+            if name in peaks:
+                peaks[name].append(figures["peak"])
         target = os.path.join(WORK, "download-curl.bin")
         ms, ok = timed(["curl", "-s", "-f", "-x", "http://127.0.0.1:%d" % session.port, "-o", target, url])
         if not ok or os.path.getsize(target) != sizes["download"]:
@@ -194,23 +233,37 @@ def measure_download(session, sizes, table):
         runs["curl"].append(ms)
         os.remove(target)
     what = "download %d MiB" % (sizes["download"] // MIB)
+    bare = median(runs["bare"])
     product = median(runs["product"])
-    table.add(what, "DownloadFile (Wine)", product, sizes["download"], median(peaks["product"]))
+    whole = median(runs["run-big"]) - median(runs["run-small"])
+    table.add(what, "VelSetup.exe run, dialog shown (big - 4 KiB run)", whole, sizes["download"] - 4096,
+              median(peaks["run-big"]), of_bare(whole, bare, sizes["download"] - 4096, sizes["download"]))
+    table.add("", "DownloadFile, cancel flag, progress window (Wine)", product, sizes["download"],
+              median(peaks["product"]), of_bare(product, bare))
     table.add("", "DownloadFile + SHA256 (Wine)", median(runs["hashed"]), sizes["download"], median(peaks["hashed"]),
-              "hashing %.2fx" % (median(runs["hashed"]) / product) if product else "")
-    table.add("", "bare WinINet loop, 4 KiB (Wine)", median(runs["bare"]), sizes["download"], median(peaks["bare"]),
-              ratio(product, median(runs["bare"])))
+              of_bare(median(runs["hashed"]), bare))
+    table.add("", "spec floor: bare + event test, post per block", median(runs["floor"]), sizes["download"],
+              median(peaks["floor"]), of_bare(median(runs["floor"]), bare))
+    table.add("", "bare WinINet loop, 4 KiB (Wine)", bare, sizes["download"], median(peaks["bare"]))
     table.add("", "curl through the portal (native)", median(runs["curl"]), sizes["download"], None,
               ratio(product, median(runs["curl"])))
+    table.add("", "GetUrlFileSize of the file (size pass)", median(runs["size"]), None, None)
+
+
+def of_bare(ms, bare, size=1, bare_size=1):
+    """The throughput of a line as a share of the bare loop's."""
+    if not ms or not bare:
+        return ""
+    return "%.0f%% of bare" % (100.0 * (size / ms) / (bare_size / bare))
 
 
 def measure_extraction(session, sizes, table):
     zip_path = generated(os.path.join(WORK, "data", "archive-%d-%d.zip" % (sizes["archive"], sizes["entries"])),
                          archive(sizes["archive"], sizes["entries"]))
-    runs = {"product": [], "bare": [], "unzip": []}
-    peaks = {"product": [], "bare": []}
+    runs = {"product": [], "floor": [], "bare": [], "unzip": []}
+    peaks = {"product": [], "floor": [], "bare": []}
     for _ in range(sizes["repeats"]):
-        for kind in ("product", "bare"):
+        for kind in ("product", "floor", "bare"):
             folder = os.path.join(WORK, "extract-%s" % kind)
             clear(folder)
             figures = session.bench("extract", kind, windows_path(zip_path), windows_path(folder))
@@ -224,13 +277,16 @@ def measure_extraction(session, sizes, table):
         if not ok or count_files(folder) != sizes["entries"]:
             table.failed.append("extraction (unzip)")
         runs["unzip"].append(ms)
-    for kind in ("product", "bare", "unzip"):
+    for kind in ("product", "floor", "bare", "unzip"):
         shutil.rmtree(os.path.join(WORK, "extract-%s" % kind), ignore_errors=True)
     what = "extraction %d MiB, %s files" % (sizes["archive"] // MIB, format(sizes["entries"], ","))
     product = median(runs["product"])
-    table.add(what, "ExtractZipFile (Wine)", product, sizes["archive"], median(peaks["product"]))
-    table.add("", "bare minizip loop (Wine)", median(runs["bare"]), sizes["archive"], median(peaks["bare"]),
-              ratio(product, median(runs["bare"])))
+    bare = median(runs["bare"])
+    table.add(what, "ExtractZipFile, cancel tested as the dialog does", product, sizes["archive"],
+              median(peaks["product"]), of_bare(product, bare))
+    table.add("", "spec floor: bare + report sent per block", median(runs["floor"]), sizes["archive"],
+              median(peaks["floor"]), of_bare(median(runs["floor"]), bare))
+    table.add("", "bare minizip loop (Wine)", bare, sizes["archive"], median(peaks["bare"]))
     table.add("", "unzip (native)", median(runs["unzip"]), sizes["archive"], None,
               ratio(product, median(runs["unzip"])))
 
@@ -324,6 +380,13 @@ def measure_noop_run(session, sizes, table, setup_program):
             table.failed.append("no-op run")
         table.add(what, "VelSetup.exe start to status 100", median([r["ms"] for r in runs]), None,
                   median([r["peak"] for r in runs]))
+        # The phases from the run's own status messages.
+        phases = (("start to status 21", lambda r: r["manifest"]),
+                  ("manifest, 21 to 22", lambda r: r["list"] - r["manifest"]),
+                  ("list and empty pass, 22 to 40", lambda r: r["install"] - r["list"]),
+                  ("end, 40 to 100", lambda r: r["ms"] - r["install"]))
+        for name, span in phases:
+            table.add("", "  phase: " + name, median([span(r) for r in runs]), None, None)
     table.add("", "bare Wine process start to its end", median(starts), None, None)
 
 
@@ -342,17 +405,26 @@ def main():
     parser.add_argument("--smoke", action="store_true", help="small sizes, one repeat")
     parser.add_argument("--setup", default=os.path.join(WIN64, "bin", "VelSetup.exe"),
                         help="the VelSetup.exe of the no-op run (default: this build's)")
+    parser.add_argument("--repeats", type=int, help="repeats of each line (default: 5, smoke 1)")
+    parser.add_argument("--only", default="download,extraction,noop",
+                        help="comma-separated lines to measure: download, extraction, noop")
     args = parser.parse_args()
     mode = "smoke" if args.smoke else "full"
-    sizes = SIZES[mode]
+    sizes = dict(SIZES[mode])
+    if args.repeats:
+        sizes["repeats"] = args.repeats
     os.makedirs(WORK, exist_ok=True)
     table = Table()
     session = Session()
     try:
-        measure_download(session, sizes, table)
-        measure_extraction(session, sizes, table)
-        measure_packed_file(session, sizes, table)
-        measure_noop_run(session, sizes, table, os.path.realpath(args.setup))
+        lines = args.only.split(",")
+        if "download" in lines:
+            measure_download(session, sizes, table)
+        if "extraction" in lines:
+            measure_extraction(session, sizes, table)
+            measure_packed_file(session, sizes, table)
+        if "noop" in lines:
+            measure_noop_run(session, sizes, table, os.path.realpath(args.setup))
     finally:
         session.stop()
     print("VelSetup bench (%s): medians of %d repeats, one run on one machine" % (mode, sizes["repeats"]))

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "AppMessages.h"
+#include "CancelSignal.h"
 #include "LogCapture.h"
 #include "LogFormat.h"
 #include "Portal.h"
@@ -51,8 +52,10 @@ std::string Pattern(size_t size, unsigned seed) {
 
 std::string Url(const std::string& url) { return url[0] == '/' ? kOrigin + url : url; }
 // A proxied request names the port.
-std::string Request(const std::string& line) {
-  return (line[0] == '/' ? "GET http://update.orbina.com:80" : "GET ") + line + "\n";
+// A line of the request log; the size query asks with HEAD, so that no body is sent.
+std::string Request(const std::string& line, Op op) {
+  const std::string method = op == Op::kSize ? "HEAD " : "GET ";
+  return method + (line[0] == '/' ? "http://update.orbina.com:80" : "") + line + "\n";
 }
 std::string Tunneled(const std::string& path) { return "https://update.orbina.com:443" + path; }
 
@@ -176,10 +179,10 @@ std::vector<DownloadCase> Cases() {
 }
 
 // Receives the progress messages on a thread of its own, as the dialog would, and sets the
-// cancel event at the first one when asked to.
+// cancel at the first one when asked to, as the dialog's Cancel does.
 class CProgressSink {
  public:
-  explicit CProgressSink(HANDLE cancelAtFirst) : m_cancel(cancelAtFirst) {
+  explicit CProgressSink(CCancelSignal* cancelAtFirst) : m_cancel(cancelAtFirst) {
     CScopedHandle ready(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
     m_thread = std::thread([this, &ready] { Run(ready.Get()); });
     ::WaitForSingleObject(ready.Get(), INFINITE);
@@ -196,7 +199,7 @@ class CProgressSink {
 
   size_t sum = 0;
   size_t count = 0;
-  bool wellFormed = true;  // kind 3, between 1 and 4096 bytes each
+  bool wellFormed = true;  // kind 3, at least one byte each
 
  private:
   void Run(HANDLE ready) {
@@ -205,15 +208,14 @@ class CProgressSink {
     MSG msg;
     while (::GetMessageA(&msg, nullptr, 0, 0) > 0 && msg.message != kSinkDone) {
       if (msg.message != WM_DOWNLOAD_PROGRESS) continue;
-      wellFormed =
-          wellFormed && msg.wParam == DOWNLOAD_PROGRESS_BYTES && msg.lParam > 0 && msg.lParam <= 4096;
+      wellFormed = wellFormed && msg.wParam == DOWNLOAD_PROGRESS_BYTES && msg.lParam > 0;
       sum += static_cast<size_t>(msg.lParam);
-      if (++count == 1 && m_cancel != nullptr) ::SetEvent(m_cancel);
+      if (++count == 1 && m_cancel != nullptr) m_cancel->Set();
     }
     ::DestroyWindow(m_window);
   }
 
-  HANDLE m_cancel;
+  CCancelSignal* m_cancel;
   HWND m_window = nullptr;
   std::thread m_thread;
 };
@@ -254,10 +256,11 @@ TEST_F(HttpDownloadTest, Scenarios) {
     const std::string url = Url(row.url);
     LogInit(0, 2);
 
-    CScopedHandle cancel(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    CProgressSink sink(row.cancel ? cancel.Get() : nullptr);
+    CCancelSignal cancel;
+    ASSERT_TRUE(cancel.Create());
+    CProgressSink sink(row.cancel ? &cancel : nullptr);
     if (row.op == Op::kDownload) {
-      EXPECT_EQ(DownloadFile(m_internet.Get(), local.c_str(), url.c_str(), true, sink.Window(), cancel.Get()),
+      EXPECT_EQ(DownloadFile(m_internet.Get(), local.c_str(), url.c_str(), true, sink.Window(), &cancel),
                 row.result);
     } else {
       EXPECT_EQ(GetUrlFileSize(m_internet.Get(), url.c_str()), row.size);
@@ -269,7 +272,7 @@ TEST_F(HttpDownloadTest, Scenarios) {
       expectedLog.push_back("[VelSetup]" + line.substr(0, kLogMessageLimit));
     EXPECT_EQ(CapturedLogLines(), expectedLog);
     std::string expectedRequests;
-    for (const std::string& request : row.requests) expectedRequests += Request(request);
+    for (const std::string& request : row.requests) expectedRequests += Request(request, row.op);
     EXPECT_EQ(WithoutTunnels(portal::RequestLog().substr(logBefore)), expectedRequests);
 
     EXPECT_TRUE(sink.wellFormed);
@@ -285,7 +288,7 @@ TEST_F(HttpDownloadTest, Scenarios) {
       case Disk::kBody:
         EXPECT_EQ(onDisk, body);
         EXPECT_EQ(sink.sum, body.size());
-        EXPECT_GE(sink.count, (body.size() + 4095) / 4096);
+        EXPECT_GE(sink.count, 1u);
         break;
       case Disk::kPartial:
         EXPECT_GT(onDisk.size(), 0u);

@@ -368,10 +368,11 @@ class CToolMissing {
 };
 
 // Receives the pass's messages on the test thread, as the dialog would: records them (the posted
-// byte counts aside) and answers an extraction's report with -1 once the cancel event is set.
+// byte counts aside) and answers an extraction's report with -1 once the run is cancelled.
 class CDialogStandIn {
  public:
-  CDialogStandIn(HANDLE cancel, bool cancelAtExtract) : m_cancel(cancel), m_cancelAtExtract(cancelAtExtract) {
+  CDialogStandIn(CCancelSignal& cancel, bool cancelAtExtract)
+      : m_cancel(cancel), m_cancelAtExtract(cancelAtExtract) {
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = WindowProc;
     windowClass.lpszClassName = "VelSetupTestDialogStandIn";
@@ -397,8 +398,8 @@ class CDialogStandIn {
     } else if (message == WM_EXTRACT_PROGRESS) {
       messages.push_back(wParam == EXTRACT_PROGRESS_START ? "extract=" + text
                                                           : "percent=" + std::to_string(lParam));
-      if (m_cancelAtExtract) ::SetEvent(m_cancel);
-      return ::WaitForSingleObject(m_cancel, 0) == WAIT_OBJECT_0 ? -1 : 0;
+      if (m_cancelAtExtract) m_cancel.Set();
+      return m_cancel.IsSet() ? -1 : 0;
     } else if (message == WM_DOWNLOAD_DONE) {
       messages.push_back("done=" + std::to_string(wParam));
     }
@@ -414,7 +415,7 @@ class CDialogStandIn {
     return self != nullptr && message >= WM_USER ? self->OnMessage(message, wParam, lParam)
                                                  : ::DefWindowProcA(hWnd, message, wParam, lParam);
   }
-  HANDLE m_cancel;
+  CCancelSignal& m_cancel;
   bool m_cancelAtExtract;
 };
 
@@ -555,12 +556,13 @@ TEST(UpdateRun, Table) {
         WriteFileBytes(temp, "a file where the folder belongs");
       }
       LogInit(0, 2);
-      const CScopedHandle cancel(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+      CCancelSignal cancel;
+      ASSERT_TRUE(cancel.Create());
       const CScopedHandle finished(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-      CDialogStandIn standIn(cancel.Get(), (c.flags & kCancelAtExtract) != 0);
+      CDialogStandIn standIn(cancel, (c.flags & kCancelAtExtract) != 0);
       bool result = false;
       std::thread worker([&] {
-        result = RunDownloadPass(dialog.UpdateSets(), standIn.m_hWnd, cancel.Get());
+        result = RunDownloadPass(dialog.UpdateSets(), standIn.m_hWnd, &cancel);
         ::SetEvent(finished.Get());
       });
       while (!WaitPumping(finished.Get(), 1000)) {

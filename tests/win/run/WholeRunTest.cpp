@@ -65,6 +65,7 @@ enum class Act {
   kLockCopy,    // has a second helper keep the temporary copy `file` open, so that it cannot be moved
   kScreenshot,  // captures the progress window and checks its size, shape and face with `status`
   kKill,        // ends the program and every process it started, and the helper, as a power cut would
+  kDeleteLog,   // deletes the program's log file, as another program may
 };
 
 struct Step {
@@ -148,6 +149,8 @@ struct Scenario {
   bool tempIsLink = false;            // %TEMP% is a symbolic link to %ROOT%\Elsewhere
   bool restart = false;               // the prefix restarts (wineboot -r) after the runs
   bool smallDisk = false;             // "Home" is %ROOT%\Small, a file system of 1 MiB
+  size_t logBefore = 0;               // bytes of filler in each run's log before it starts; the
+                                      // run is to empty it after its start line, on a later line
 };
 
 std::string g_root;    // the running scenario's folder
@@ -835,6 +838,16 @@ std::vector<Scenario> Scenarios() {
       {{}, statuses({"30:100", "40", "100", "closed"}), bigInstalled, 100, "Small/filler"}},
      false, true, -1, {"Dest/big.dll", "Small/"}, {"uninstall:Z\\big=%DEST%\\big.dll"}, false, false,
      false, false, true},
+    // The log crosses its limit during the run and is emptied on the file the run holds open.
+    {"LogCrossesItsLimitDuringTheRun", twoItems, twoItemsServed, "", "", {}, {}, "",
+     {{{}, statuses({Percent(a1.size(), total), Percent(a1.size() + a2.size(), total), "30:100", "40", "100",
+                     "closed"}), installTwo}},
+     false, true, -1, twoItemsFiles, twoItemsRecords, false, false, false, false, false, 3145728 - 1000},
+    // Another program deletes the log while a question waits: the lines after it go to a new file.
+    {"LogDeletedByAnotherProgramDuringTheRun", held, heldServed, "", forceDelete, heldPlaced, {}, "Dest/held.dll",
+     {{{Box(IDS_CLOSE_TO_INSTALL, IDYES, -1, Act::kDeleteLog)}, statuses({"30:100", "40", "100", "closed"}),
+       {ended, "CDlgDownload::OnSetupComplete"}}},
+     false, true, -1, {"Dest/held.dll:held.dll"}, {heldRecord}},
   };
   // clang-format on
 }
@@ -1309,6 +1322,9 @@ void Perform(CRunState& state, const Step& step, const ProcessWindows& windows, 
     case Act::kKill:
       EndProcessTree(state.run.Pid());
       holder.End();
+    case Act::kDeleteLog:
+      if (!::DeleteFileA(state.run.LogPath().c_str()))
+        state.problems.push_back("the log could not be deleted: " + std::to_string(::GetLastError()));
       break;
   }
 }
@@ -1367,6 +1383,9 @@ void Drive(const Scenario& scenario, std::vector<std::unique_ptr<CRunState>>& st
     const size_t first = next, last = scenario.together ? states.size() : next + 1;
     for (size_t i = first; i < last; ++i) {
       if (!scenario.runs[i].freed.empty()) ::DeleteFileA(Expand("%ROOT%\\" + scenario.runs[i].freed).c_str());
+      if (scenario.logBefore > 0) {
+        ASSERT_TRUE(WriteFileBytes(states[i]->run.LogPath(), std::string(scenario.logBefore, 'a')));
+      }
       ASSERT_TRUE(states[i]->run.Start(ArgumentsOf(scenario, *states[i])));
     }
     std::set<HWND> answered;
@@ -1410,6 +1429,15 @@ std::string RunDifferences(const Scenario& scenario, const CRunState& state, con
   message += Differences("log lines", LogOfInterest(state.run), log);
   if (scenario.shown >= 0 && state.seenVisible != (scenario.shown == 1))
     message += std::string("the dialog was ") + (state.seenVisible ? "" : "never ") + "shown\n";
+  if (scenario.logBefore > 0) {
+    // Emptied once the run's own lines took it past the limit: no filler, and no start line left.
+    const std::string bytes = state.run.ReadLogBytes();
+    const std::vector<std::wstring> lines = state.run.ReadLogLines();
+    if (bytes.size() >= scenario.logBefore || bytes.find('a') == 0 || lines.empty() ||
+        lines[0].find(L"===== Start [") != std::wstring::npos) {
+      message += "the log was not emptied during the run (" + std::to_string(bytes.size()) + " bytes)\n";
+    }
+  }
   return message;
 }
 

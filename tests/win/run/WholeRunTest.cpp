@@ -1322,6 +1322,7 @@ void Perform(CRunState& state, const Step& step, const ProcessWindows& windows, 
     case Act::kKill:
       EndProcessTree(state.run.Pid());
       holder.End();
+      break;
     case Act::kDeleteLog:
       if (!::DeleteFileA(state.run.LogPath().c_str()))
         state.problems.push_back("the log could not be deleted: " + std::to_string(::GetLastError()));

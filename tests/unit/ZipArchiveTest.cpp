@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -156,10 +157,15 @@ TEST_F(ZipArchiveTest, ExtractsFoldersAndKoreanNames) {
             Tree(root / "out"));
   EXPECT_EQ("AAA", ReadAll(root / "out" / "a.dll"));
   EXPECT_EQ(big, ReadAll(root / "out" / "sub" / "deep" / "b.txt"));
-  // One call per 65536-byte block, and one for an empty entry.
-  EXPECT_EQ("a.dll 3/3", recorder.calls.front());
-  EXPECT_EQ("sub/deep/b.txt 200000/200000", recorder.calls.at(4));
-  EXPECT_EQ("e 0/0", recorder.calls.back());
+  // Each entry's progress ends at its size, an empty entry's included; a big entry reports on the way.
+  std::map<std::string, std::vector<std::string>> progress;
+  for (const std::string& call : recorder.calls) {
+    progress[call.substr(0, call.rfind(' '))].push_back(call.substr(call.rfind(' ') + 1));
+  }
+  EXPECT_EQ("3/3", progress["a.dll"].back());
+  EXPECT_EQ("200000/200000", progress["sub/deep/b.txt"].back());
+  EXPECT_LT(1u, progress["sub/deep/b.txt"].size());
+  EXPECT_EQ("0/0", progress["e"].back());
 }
 
 TEST_F(ZipArchiveTest, RefusedNamesWriteNothingOutside) {
@@ -193,12 +199,10 @@ TEST_F(ZipArchiveTest, NotAnArchive) {
   std::ofstream(archive) << "not a zip";
   EXPECT_EQ("zip", ExtractAll());
   MakeZip(archive, {});
+  EXPECT_EQ("", ExtractAll());
   CZipArchive zip;
-  try {
-    zip.Open(archive.string().c_str());
-    EXPECT_EQ(0, zip.GetCount());
-  } catch (const CZipException&) {
-  }
+  EXPECT_NO_THROW(zip.Open(archive.string().c_str()));
+  EXPECT_EQ(0, zip.GetCount());
 }
 
 }  // namespace

@@ -475,11 +475,7 @@ TEST_F(UninstallDialogTest, Robot) {
   for (const Case& c : kRobotCases) RunCase(c);
 }
 
-// The update run does not install its files yet; its items are listed here once it does.
-constexpr bool kUpdateRunInstalls = true;
-
 TEST_F(UninstallDialogTest, ItemsOfARealUpdateRun) {
-  if (!kUpdateRunInstalls) GTEST_SKIP() << "the update run installs no files yet (kUpdateRunInstalls)";
   const std::string served = "orbina/velsetup/uninstall/", url = "http://update.orbina.com/" + served;
   const Case installed = {"installed by an update run",
                           {},
@@ -520,15 +516,8 @@ TEST(UninstallListFont, HasTheKoreanGlyphs) {
                                           GGI_MARK_NONEXISTING_GLYPHS);
   ::SelectObject(dc, previous);
   ::DeleteDC(dc);
-  const bool drawn = mapped == glyphs.size() && std::count(glyphs.begin(), glyphs.end(), 0xFFFF) == 0;
-  wchar_t substitute[LF_FACESIZE] = {};
-  DWORD size = sizeof substitute;
-  if (!drawn &&
-      ::SHGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes",
-                    L"굴림", nullptr, substitute, &size) != ERROR_SUCCESS) {
-    GTEST_SKIP() << "the prefix maps no Korean face to the dialog font yet";
-  }
-  EXPECT_TRUE(drawn);
+  EXPECT_EQ(glyphs.size(), mapped);
+  EXPECT_EQ(0, std::count(glyphs.begin(), glyphs.end(), 0xFFFF)) << "the prefix maps no Korean face to 굴림";
 }
 
 }  // namespace

@@ -37,13 +37,6 @@ void Print(const std::wstring& text) {
   std::fflush(stdout);
 }
 
-std::wstring Widen(const char* text) {
-  std::wstring wide(std::strlen(text) * 2 + 1, L'\0');
-  const int length = ::MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], static_cast<int>(wide.size()));
-  wide.resize(length > 0 ? static_cast<size_t>(length - 1) : 0);
-  return wide;
-}
-
 void PrintNewNotifications(const CNotifyWindowStandIn& control, size_t& printed) {
   for (; printed < control.Received().size(); ++printed) {
     const ReceivedNotification& received = control.Received()[printed];
@@ -131,7 +124,7 @@ int main(int argc, char** argv) {
   }
   ::CloseHandle(process.hThread);
   const CScopedHandle child(process.hProcess);
-  Print(L"started: " + Widen(commandLine.c_str()));
+  Print(L"started: " + Widen(commandLine));
 
   size_t printed = 0;
   std::set<HWND> answered;

@@ -15,8 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const fs::path root =
       fs::temp_directory_path() / ("velsetup-fuzz-zip-" + std::to_string(::getpid()));
   fs::remove_all(root);
-  // The output folder lies a few levels down, so that a name that climbs out lands in the tree.
-  const fs::path out = root / "a" / "b" / "c" / "out";
+  // The output folder lies twelve levels down, so that a name that climbs out lands in the tree.
+  fs::path out = root;
+  for (int level = 0; level < 12; ++level) out /= "d";
   fs::create_directories(out);
   const fs::path archive = root / "in.zip";
   std::ofstream(archive, std::ios::binary)

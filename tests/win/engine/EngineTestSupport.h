@@ -1,5 +1,5 @@
-// Shared by the engine tests: throwaway folders, the recorder's records, the captured log,
-// message boxes of this process answered from a second thread, a chosen Windows version.
+// Shared by the engine tests: throwaway folders, the recorder's records, the captured log, test
+// archives, seams and a registration tool put back by owners, a chosen Windows version.
 #pragma once
 
 #include <windows.h>

@@ -1,5 +1,5 @@
 // Finds the dialogs and message boxes a process under test shows, reads their texts as UTF-16
-// and presses their buttons, as a person would.
+// and presses their buttons, as a person would; answers message boxes from a thread of its own.
 #pragma once
 
 #include <windows.h>

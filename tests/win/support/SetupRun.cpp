@@ -68,17 +68,8 @@ CSetupRun::~CSetupRun() {
 bool CSetupRun::Start(const std::string& arguments) {
   std::string commandLine = "\"" + m_exe + "\"";
   if (!arguments.empty()) commandLine += " " + arguments;
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!::CreateProcessA(m_exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, m_folder.c_str(),
-                        &startup, &process)) {
-    return false;
-  }
-  ::CloseHandle(process.hThread);
-  m_process.Reset(process.hProcess);
-  m_pid = process.dwProcessId;
-  return true;
+  m_process = StartProcess(commandLine, m_exe.c_str(), nullptr, &m_pid, m_folder.c_str());
+  return static_cast<bool>(m_process);
 }
 
 bool CSetupRun::Start(const std::string& arguments, const std::wstring& programName) {
@@ -106,7 +97,8 @@ std::string CSetupRun::ReadLogBytes() const { return ReadFileBytes(LogPath()); }
 
 std::vector<std::wstring> CSetupRun::ReadLogLines() const { return ::ReadLogLines(LogPath()); }
 
-CScopedHandle StartProcess(std::string commandLine, const char* program, HANDLE output, DWORD* pid) {
+CScopedHandle StartProcess(std::string commandLine, const char* program, HANDLE output, DWORD* pid,
+                           const char* folder) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   if (output != nullptr) {
@@ -114,7 +106,7 @@ CScopedHandle StartProcess(std::string commandLine, const char* program, HANDLE 
     startup.hStdOutput = startup.hStdError = output;
   }
   PROCESS_INFORMATION created = {};
-  if (!::CreateProcessA(program, &commandLine[0], nullptr, nullptr, output != nullptr, 0, nullptr, nullptr,
+  if (!::CreateProcessA(program, &commandLine[0], nullptr, nullptr, output != nullptr, 0, nullptr, folder,
                         &startup, &created)) {
     return CScopedHandle();
   }

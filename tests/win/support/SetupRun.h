@@ -50,10 +50,11 @@ std::string TestBinaryFolder();
 std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 // Bytes of code page 949 as UTF-16.
-// Starts `commandLine` (`program` the file when given); its process handle, null when it cannot
-// start. `output`, when given, is inherited as its standard output and error.
+// Starts `commandLine` (`program` the file, `folder` the current folder when given); its process
+// handle, null when it cannot start. `output`, when given, is inherited as its standard output
+// and error.
 CScopedHandle StartProcess(std::string commandLine, const char* program = nullptr, HANDLE output = nullptr,
-                           DWORD* pid = nullptr);
+                           DWORD* pid = nullptr, const char* folder = nullptr);
 
 // Text in code page `codePage` as UTF-16 (CP_ACP: 949 under the harness).
 std::wstring Widen(const std::string& bytes, UINT codePage = CP_ACP);

@@ -114,23 +114,19 @@ int main(int argc, char** argv) {
   // Arguments are passed on as the shell split them.
   std::string commandLine = CommandLine(argc, argv, 1) + " -w " + control.HandleArgument();
 
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!::CreateProcessA(argv[1], &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+  DWORD pid = 0;
+  const CScopedHandle child = StartProcess(commandLine, argv[1], nullptr, &pid);
+  if (!child) {
     std::fprintf(stderr, "cannot start %s (error %lu)\n", argv[1], ::GetLastError());
     return 1;
   }
-  ::CloseHandle(process.hThread);
-  const CScopedHandle child(process.hProcess);
   Print(L"started: " + Widen(commandLine));
 
   size_t printed = 0;
   std::set<HWND> answered;
   while (!WaitPumping(child.Get(), 100)) {
     PrintNewNotifications(control, printed);
-    AnswerMessageBox(process.dwProcessId, answered);
+    AnswerMessageBox(pid, answered);
   }
   PumpMessagesFor(100);
   PrintNewNotifications(control, printed);

@@ -49,7 +49,6 @@ std::string TestBinaryFolder();
 // Text of a file as bytes; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
-// Bytes of code page 949 as UTF-16.
 // Starts `commandLine` (`program` the file, `folder` the current folder when given); its process
 // handle, null when it cannot start. `output`, when given, is inherited as its standard output
 // and error.

@@ -88,6 +88,7 @@ std::string ShellFolder(int csidl) {
   if (!::SHGetPathFromIDListA(list.Get(), path)) return {};
   return path;
 }
+ShellFolderSource g_shellFolderSource = ShellFolder;
 
 // A value that is empty or does not fit a path buffer whole is left empty: never cut into
 // another path, never used as the root of the current drive.
@@ -145,6 +146,9 @@ std::string TempFolder(const CSystemFolders& values) {
 const CSystemFolders& SystemFolders() { return Folders(); }
 
 void SetVersionSourceForTesting(VersionSource source) { g_versionSource = source ? source : ::GetVersionExA; }
+void SetShellFolderSourceForTesting(ShellFolderSource source) {
+  g_shellFolderSource = source ? source : ShellFolder;
+}
 
 void InitFolders() {
   CSystemFolders values;
@@ -176,9 +180,9 @@ void InitFolders() {
                                         return ::GetSystemDirectoryA(buffer, size);
                                       }));
   } else {
-    values.m_strProgramFiles = AcceptFolder("Program Files folder", ShellFolder(CSIDL_PROGRAM_FILES));
-    values.m_strWindows = AcceptFolder("Windows folder", ShellFolder(CSIDL_WINDOWS));
-    values.m_strSystem = AcceptFolder("System folder", ShellFolder(CSIDL_SYSTEM));
+    values.m_strProgramFiles = AcceptFolder("Program Files folder", g_shellFolderSource(CSIDL_PROGRAM_FILES));
+    values.m_strWindows = AcceptFolder("Windows folder", g_shellFolderSource(CSIDL_WINDOWS));
+    values.m_strSystem = AcceptFolder("System folder", g_shellFolderSource(CSIDL_SYSTEM));
   }
   values.m_strTempFolder = TempFolder(values);
   // Without a Windows folder the name alone would be a path on the current drive.

@@ -35,6 +35,10 @@ void InitFolders();
 // replaced it. nullptr restores GetVersionExA.
 using VersionSource = BOOL(WINAPI*)(OSVERSIONINFOA* info);
 void SetVersionSourceForTesting(VersionSource source);
+// Where InitFolders reads a shell folder (a CSIDL) from 5.0 on, "" for none; the shell unless a
+// test replaced it. nullptr restores the shell.
+using ShellFolderSource = std::string (*)(int csidl);
+void SetShellFolderSourceForTesting(ShellFolderSource source);
 
 // A REG_SZ or REG_EXPAND_SZ value of at most 511 bytes (unexpanded), read through a key opened
 // with access 0x2001F; the default when the key or value cannot be read, has another type or

@@ -45,6 +45,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 
 STDAPI DllCanUnloadNow() { return g_nLocks == 0 ? S_OK : S_FALSE; }
 
+// For the tests, which cannot see the count through DllCanUnloadNow: the locks of live objects
+// and of the class factory, the library's own lock left out.
+extern "C" LONG WINAPI VelSetupObjectLocksForTesting() { return g_nLocks - 1; }
+
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;

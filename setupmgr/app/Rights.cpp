@@ -53,13 +53,16 @@ bool IsAdminOrPowerUser() {
     if (!ReadTokenGroups(token.Get(), buffer)) return false;
   }
 
+  return ListsAdminOrPowerUser(*reinterpret_cast<const TOKEN_GROUPS*>(buffer.data()));
+}
+
+bool ListsAdminOrPowerUser(const TOKEN_GROUPS& groups) {
   const CScopedSid administrators = BuiltinGroupSid(DOMAIN_ALIAS_RID_ADMINS);
   const CScopedSid powerUsers = BuiltinGroupSid(DOMAIN_ALIAS_RID_POWER_USERS);
   if (!administrators || !powerUsers) return false;
 
-  const TOKEN_GROUPS* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
-  for (DWORD i = 0; i < groups->GroupCount; ++i) {
-    PSID sid = groups->Groups[i].Sid;
+  for (DWORD i = 0; i < groups.GroupCount; ++i) {
+    PSID sid = groups.Groups[i].Sid;
     if (::EqualSid(sid, administrators.Get()) || ::EqualSid(sid, powerUsers.Get())) return true;
   }
   return false;

@@ -15,7 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const fs::path root =
       fs::temp_directory_path() / ("velsetup-fuzz-zip-" + std::to_string(::getpid()));
   fs::remove_all(root);
-  fs::create_directories(root / "out");
+  // The output folder lies twelve levels down, so that a name that climbs out lands in the tree.
+  fs::path out = root;
+  for (int level = 0; level < 12; ++level) out /= "d";
+  fs::create_directories(out);
   const fs::path archive = root / "in.zip";
   std::ofstream(archive, std::ios::binary)
       .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
@@ -23,14 +26,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CZipArchive zip;
   try {
     zip.Open(archive.c_str());
-    for (int i = 0; i < zip.GetCount() && i < 64; ++i) zip.ExtractFile(i, (root / "out").c_str());
+    for (int i = 0; i < zip.GetCount() && i < 64; ++i) zip.ExtractFile(i, out.c_str());
   } catch (const CZipException&) {
   } catch (const CFileException&) {
   }
   zip.Close();
-  // Nothing but the archive and the output folder may exist beside each other.
-  for (const auto& item : fs::directory_iterator(root)) {
-    if (item.path() != archive && item.path() != root / "out") __builtin_trap();
+  // Besides the archive, only the output folder, its parents and what lies inside it may exist.
+  for (const auto& item : fs::recursive_directory_iterator(root)) {
+    const fs::path rest = item.path().lexically_relative(out);
+    const bool inside = !rest.empty() && *rest.begin() != "..";
+    const bool parent = out.lexically_relative(item.path()).begin()->native() != "..";
+    if (item.path() != archive && !inside && !parent) __builtin_trap();
   }
   fs::remove_all(root);
   return 0;

@@ -225,20 +225,29 @@ TEST(ControlCom, LibraryEntryPointsAndResources) {
   ASSERT_NE(library, nullptr);
   using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
   using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  using LocksFn = LONG(WINAPI*)();
   const auto canUnload = GetProcAddressAs<CanUnloadFn>(library, "DllCanUnloadNow");
   const auto getClassObject = GetProcAddressAs<GetClassObjectFn>(library, "DllGetClassObject");
-  ASSERT_TRUE(canUnload && getClassObject);
+  const auto locks = GetProcAddressAs<LocksFn>(library, "VelSetupObjectLocksForTesting");
+  ASSERT_TRUE(canUnload && getClassObject && locks);
   EXPECT_EQ(canUnload(), S_FALSE);  // the library holds itself while loaded
+  // Every object and factory lock counts while it lives, and no longer.
+  const LONG before = locks();
   IClassFactory* factory = nullptr;
   EXPECT_EQ(getClassObject(IID_IUnknown, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
             CLASS_E_CLASSNOTAVAILABLE);
   ASSERT_EQ(getClassObject(CLSID_VelSetupCtrl, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+  EXPECT_EQ(locks(), before + 1);
   EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+  EXPECT_EQ(locks(), before + 2);
   EXPECT_EQ(factory->LockServer(FALSE), S_OK);
   IVelSetupCtrl* control = nullptr;
   ASSERT_EQ(factory->CreateInstance(nullptr, IID_IVelSetupCtrl, reinterpret_cast<void**>(&control)), S_OK);
+  EXPECT_EQ(locks(), before + 2);
   EXPECT_EQ(control->Release(), 0u);
+  EXPECT_EQ(locks(), before + 1);
   factory->Release();
+  EXPECT_EQ(locks(), before);
   EXPECT_EQ(canUnload(), S_FALSE);
 
   char projectName[32] = {};

@@ -47,7 +47,7 @@ struct LaunchCase {
 };
 
 std::wstring Param(const std::string& source) {
-  return Widen949("<PARAM><SOURCE>" + source + "</SOURCE><MODE>velsetup</MODE><SHOWDLG>0</SHOWDLG></PARAM>");
+  return Widen("<PARAM><SOURCE>" + source + "</SOURCE><MODE>velsetup</MODE><SHOWDLG>0</SHOWDLG></PARAM>");
 }
 
 const std::wstring kMissing = Param(kMissingManifestUrl);
@@ -105,11 +105,14 @@ void ServeFor(Serve serve) {
                                        : ""));
 }
 
+// The first poll may come after the run has queued 21: a leading 20 may be missed.
 bool Matches(const std::vector<int>& seen, const std::vector<int>& expected) {
   size_t at = 0;
   for (int want : expected) {
     const size_t first = at;
-    if (want == kProgress) {
+    if (want == 20 && first == 0 && expected.size() > 1 && !seen.empty() && seen[0] == expected[1]) {
+      continue;
+    } else if (want == kProgress) {
       while (at < seen.size() && seen[at] >= 30 && seen[at] <= 39 &&
              (at == first || seen[at] >= seen[at - 1]))
         ++at;
@@ -170,7 +173,7 @@ TEST_P(ControlLaunchTest, PageSeesTheStatuses) {
     if (seen.empty() || seen.back() != status) seen.push_back(status);
   };
   if (row.drive == Drive::kWait) {
-    CMessageBoxAnswerer answerer;
+    CBoxAnswerer answerer({}, FindSetupManagerBox);
     ask(control->WaitUpdate(&status));
     ASSERT_TRUE(WaitForNoSetupManager());
     boxes = answerer.Texts();

@@ -75,7 +75,8 @@ var rows = [
   ["WaitUpdate failed run", "101", function () { return ctl.WaitUpdate(); }],
   ["GetStatus after", "101", function () { return ctl.GetStatus(); }],
   ["StartUpdate", "0", function () { return ctl.StartUpdate(); }],
-  ["GetStatus started", "20", function () { return ctl.GetStatus(); }]
+  // The run may have queued 21 already.
+  ["GetStatus started", /^2[01]$/, function () { return ctl.GetStatus(); }]
 ];
 
 for (var i = 0; i < rows.length; ++i) {
@@ -85,7 +86,7 @@ for (var i = 0; i < rows.length; ++i) {
   } catch (e) {
     answer = "error " + (e.number >>> 0).toString(16);
   }
-  var ok = answer === rows[i][1];
+  var ok = typeof rows[i][1] === "string" ? answer === rows[i][1] : rows[i][1].test(answer);
   WScript.Echo((ok ? "ok " : "FAIL ") + rows[i][0] + ": " + answer + (ok ? "" : ", wanted " + rows[i][1]));
 }
 WScript.Echo("END " + rows.length);

@@ -19,8 +19,7 @@ std::string WindowsFolder() {
 TEST(ControlScript, PageScriptDrivesEveryMember) {
   const std::string folders[] = {SystemFolder(), WindowsFolder()};
   for (const std::string& folder : folders) {
-    ASSERT_TRUE(
-        ::CopyFileW(ControlDllPath().c_str(), Widen949(folder + "VelSetupCtlTest.dll").c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW(ControlDllPath().c_str(), Widen(folder + "VelSetupCtlTest.dll").c_str(), FALSE));
     ASSERT_TRUE(WriteFileBytes(folder + "VelSetupCtlTest.txt", "no version resource"));
   }
   // Without its last backslash, which would escape the closing quote.
@@ -29,7 +28,7 @@ TEST(ControlScript, PageScriptDrivesEveryMember) {
   {
     const CSystemSetupManager setupManager;
     const CKillBit killBit(kOtherClassId);
-    CMessageBoxAnswerer answerer;
+    CBoxAnswerer answerer({}, FindSetupManagerBox);
     EXPECT_EQ(
         RunProgram(SystemFolder() + "cscript.exe //nologo \"" + BinFolder() + "\\ControlScript.js\" \"" +
                        system + "\" \"" + InstallParam(kMissingManifestUrl, "velsetup") + "\" " +

@@ -30,7 +30,7 @@ const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new CRegist
 
 std::string BinFolder() { return TestBinaryFolder(); }
 
-std::wstring ControlDllPath() { return Widen949(BinFolder() + "\\VelSetup.dll"); }
+std::wstring ControlDllPath() { return Widen(BinFolder() + "\\VelSetup.dll"); }
 
 std::string SystemFolder() {
   char folder[MAX_PATH] = {};
@@ -53,20 +53,9 @@ int RunProgram(const std::string& commandLine, std::string* output) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   CScopedFile file(::CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = file.Get();
-  startup.hStdError = file.Get();
-  PROCESS_INFORMATION process = {};
-  std::string buffer = commandLine;
-  if (!::CreateProcessA(nullptr, &buffer[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-    return -1;
-  }
-  ::CloseHandle(process.hThread);
-  const CScopedHandle child(process.hProcess);
+  const CScopedHandle child = StartProcess(commandLine, nullptr, file.Get());
   file.Reset();
+  if (!child) return -1;
   DWORD exitCode = 0;
   const bool ended = ::WaitForSingleObject(child.Get(), 120000) == WAIT_OBJECT_0;
   if (!ended) ::TerminateProcess(child.Get(), 1);
@@ -147,43 +136,8 @@ bool WaitForNoSetupManager() {
   return false;
 }
 
-namespace {
-
-void PressOk(HWND box) {
-  robot::PressButton(box, IDOK);
-  // The same box stays findable until the press is handled.
-  for (int i = 0; i < 100 && ::IsWindow(box) && ::IsWindowVisible(box); ++i) ::Sleep(20);
-}
-
-}  // namespace
-
 std::wstring AnswerOk(HWND box) {
   const std::wstring text = robot::Describe(box).text;
-  PressOk(box);
+  robot::Answer(box, IDOK);
   return text;
-}
-
-CMessageBoxAnswerer::CMessageBoxAnswerer()
-    : m_thread([this] {
-        while (!m_bStop) {
-          if (HWND box = FindSetupManagerBox()) {
-            {
-              // Recorded before the press, so that the text is there once the process has ended.
-              const std::lock_guard<std::mutex> lock(m_mutex);
-              m_texts.push_back(robot::Describe(box).text);
-            }
-            PressOk(box);
-          }
-          ::Sleep(50);
-        }
-      }) {}
-
-CMessageBoxAnswerer::~CMessageBoxAnswerer() {
-  m_bStop = true;
-  m_thread.join();
-}
-
-std::vector<std::wstring> CMessageBoxAnswerer::Texts() {
-  const std::lock_guard<std::mutex> lock(m_mutex);
-  return m_texts;
 }

@@ -13,6 +13,7 @@
 
 #include "ComSupport.h"
 #include "SetupRun.h"
+#include "UiRobot.h"
 #include "VelSetup_h.h"
 
 inline const wchar_t kControlClsid[] = L"DC5A1831-DD51-47DC-B476-D9BB6A135C13";
@@ -81,24 +82,6 @@ HWND WaitForSetupManagerBox(DWORD exceptPid);
 void KillSetupManagers(DWORD pid = 0);
 // Waits until no VelSetup.exe runs any more; false after a minute.
 bool WaitForNoSetupManager();
-
-// Answers every message box of the setup manager with OK from a thread of its own, as a person
-// would, so that the test's thread can block in WaitUpdate meanwhile.
-class CMessageBoxAnswerer {
- public:
-  CMessageBoxAnswerer();
-  ~CMessageBoxAnswerer();
-  CMessageBoxAnswerer(const CMessageBoxAnswerer&) = delete;
-  CMessageBoxAnswerer& operator=(const CMessageBoxAnswerer&) = delete;
-
-  std::vector<std::wstring> Texts();
-
- private:
-  std::atomic<bool> m_bStop{false};
-  std::mutex m_mutex;
-  std::vector<std::wstring> m_texts;
-  std::thread m_thread;
-};
 
 // Presses OK on a message box and returns its text.
 std::wstring AnswerOk(HWND box);

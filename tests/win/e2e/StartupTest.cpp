@@ -1,11 +1,14 @@
-// The real VelSetup.exe from process start to its mode, as the control and a person see it.
+// The real VelSetup.exe from process start to its mode, as the control and a person see it: one
+// row per command line, the message box it shows, the statuses the control hears and log lines.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "Answers.h"
 #include "NotifyWindow.h"
-#include "Portal.h"
 #include "SetupProtocol.h"
 #include "TestRegistry.h"
 
@@ -14,130 +17,83 @@ namespace {
 // Not served by the portal, so every update run ends at the manifest.
 const std::string kMissingManifest = "http://update.orbina.com/orbina/velsetup/control/missing.xml";
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
-bool LogHas(const CSetupRun& run, const std::wstring& line) {
-  const std::vector<std::wstring> lines = run.ReadLogLines();
-  return std::find(lines.begin(), lines.end(), line) != lines.end();
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
 }
 
-size_t LogCount(const CSetupRun& run, const std::wstring& prefix) {
-  const std::vector<std::wstring> lines = run.ReadLogLines();
-  return std::count_if(lines.begin(), lines.end(),
-                       [&](const std::wstring& line) { return line.compare(0, prefix.size(), prefix) == 0; });
+// Log expectations: "+<line>" is logged, "-<line>" is not, "~<text>" some line holds the text,
+// "#<n><start>" n lines begin so. Texts are ASCII, after the "[VelSetup]" mark.
+std::string LogDifference(const std::vector<std::wstring>& lines, const std::string& want) {
+  const auto count = [&](const std::wstring& text, bool start) {
+    return std::count_if(lines.begin(), lines.end(), [&](const std::wstring& line) {
+      return start ? line.compare(0, text.size(), text) == 0 : line.find(text) != std::wstring::npos;
+    });
+  };
+  const std::wstring text = L"[VelSetup]" + Widen(want.substr(want[0] == '#' ? 2 : 1));
+  const bool holds = want[0] == '+'   ? std::find(lines.begin(), lines.end(), text) != lines.end()
+                     : want[0] == '-' ? std::find(lines.begin(), lines.end(), text) == lines.end()
+                     : want[0] == '~' ? count(Widen(want.substr(1)), false) > 0
+                                      : count(text, true) == want[1] - '0';
+  return holds ? "" : "log: " + want + "\n";
 }
 
-class StartupTest : public ::testing::Test {
- protected:
-  CCleanSetupRegistry m_registry;
-  CNotifyWindowStandIn m_control;
-};
-
-TEST_F(StartupTest, MissingModeShowsAbnormalStartAndPostsNothing) {
-  CSetupRun run("MissingMode");
-  ASSERT_TRUE(run.Start("-x " + Quoted("<PARAM><SOURCE>" + kMissingManifest + "</SOURCE></PARAM>") + " -w " +
-                        m_control.HandleArgument()));
-  ExpectMessageBoxAndPressOk(run, kAbnormalStartText);
-  ASSERT_TRUE(run.WaitForExit());
-  EXPECT_TRUE(m_control.Received().empty());
-  EXPECT_TRUE(LogHas(run, L"[VelSetup][ParseXMLArgument] m_strMode.GetLength()== 0"));
-}
-
-TEST_F(StartupTest, UpdateRunReportsStartedWithFrameHandleThenFailsAtManifest) {
-  CSetupRun run("StartedStatus");
-  ASSERT_TRUE(run.Start("-x " + Quoted(InstallParam(kMissingManifest, "velsetup")) + " -w " +
-                        m_control.HandleArgument()));
-  ExpectMessageBoxAndPressOk(run, kManifestFailedText);
-  ASSERT_TRUE(run.WaitForExit());
-
-  const std::vector<std::string> expected = {"20", "21", "101", "closed"};
-  EXPECT_EQ(m_control.Sequence(), expected);
-  ASSERT_FALSE(m_control.Received().empty());
-  // lParam of status 20 is the main frame: a window of the setup manager's process.
-  EXPECT_EQ(m_control.Received()[0].lParamWindowPid, run.Pid());
-}
-
-// Without a usable -w the run is the same, but no window hears of it.
-class NoNotifyWindowTest : public StartupTest, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(NoNotifyWindowTest, RunGoesOnAndPostsNothing) {
-  CSetupRun run("NoNotifyWindow");
-  ASSERT_TRUE(run.Start("-x " + Quoted(InstallParam(kMissingManifest, "velsetup")) + GetParam()));
-  ExpectMessageBoxAndPressOk(run, kManifestFailedText);
-  ASSERT_TRUE(run.WaitForExit());
-  EXPECT_TRUE(m_control.Received().empty());
-  EXPECT_TRUE(LogHas(run, L"[VelSetup]CDlgDownload::DownloadFileList"));
-}
-
-INSTANTIATE_TEST_SUITE_P(WithoutWindow, NoNotifyWindowTest, ::testing::Values("", " -w abc", " -w"));
-
-TEST_F(StartupTest, LastInstallParamDecidesValidity) {
-  {
-    CSetupRun run("SecondParamInvalid");
-    ASSERT_TRUE(run.Start("-x " + Quoted(InstallParam(kMissingManifest, "velsetup")) + " -x " +
-                          Quoted("<PARAM><SOURCE></SOURCE></PARAM>") + " -w " + m_control.HandleArgument()));
-    ExpectMessageBoxAndPressOk(run, kAbnormalStartText);
-    ASSERT_TRUE(run.WaitForExit());
-    EXPECT_EQ(LogCount(run, L"[VelSetup]CDlgDownload::ParseXMLArgument("), 2u);
-    EXPECT_TRUE(LogHas(run, L"[VelSetup][ParseXMLArgument] m_strSourceURL.GetLength()== 0"));
-    EXPECT_TRUE(m_control.Received().empty());
-  }
-  {
-    // The later parameter adds the missing mode; the earlier source stays.
-    CSetupRun run("SecondParamCompletes");
-    ASSERT_TRUE(run.Start("-x " + Quoted("<PARAM><SOURCE>" + kMissingManifest + "</SOURCE></PARAM>") +
-                          " -x " + Quoted("<PARAM><MODE>velsetup</MODE></PARAM>") + " -w " +
-                          m_control.HandleArgument()));
-    ExpectMessageBoxAndPressOk(run, kManifestFailedText);
-    ASSERT_TRUE(run.WaitForExit());
-    ASSERT_FALSE(m_control.Sequence().empty());
-    EXPECT_EQ(m_control.Sequence().front(), "20");
-  }
-}
-
-TEST_F(StartupTest, NoArgumentsUpdatesFromDefaultManifest) {
-  CSetupRun run("NoArguments");
-  ASSERT_TRUE(run.Start(""));
-  ExpectMessageBoxAndPressOk(run, kManifestFailedText);
-  ASSERT_TRUE(run.WaitForExit());
-  EXPECT_EQ(LogCount(run, L"[VelSetup]CDlgDownload::ParseXMLArgument("), 0u);
-  EXPECT_TRUE(LogHas(run, L"[VelSetup]CDlgDownload::DownloadFileList"));
-  bool mentionsDefault = false;
-  for (const std::wstring& line : run.ReadLogLines()) {
-    mentionsDefault |=
-        line.find(L"http://update.orbina.com/orbina/velsetup/control/control.xml") != std::wstring::npos;
-  }
-  EXPECT_TRUE(mentionsDefault);
-}
-
-TEST_F(StartupTest, UninstallStillParsesInstallParam) {
-  {
-    // Options are known by two letters in any case; the run ends by itself without records.
-    CSetupRun run("UninstallValid");
-    ASSERT_TRUE(run.Start("stray -X " + Quoted(InstallParam(kMissingManifest, "velsetup")) +
-                          " -Uninstall -w " + m_control.HandleArgument()));
-    ASSERT_TRUE(run.WaitForExit());
-    EXPECT_TRUE(LogHas(run, L"[VelSetup][OnDialogStart] RegOpenKeyEx Failed, Error Code = 2"));
-    EXPECT_TRUE(m_control.Received().empty());
-  }
-  {
-    CSetupRun run("UninstallInvalid");
-    ASSERT_TRUE(run.Start("-u -x " + Quoted("<PARAM><source>x</source><MODE>m</MODE></PARAM>")));
-    ExpectMessageBoxAndPressOk(run, kAbnormalStartText);
-    ASSERT_TRUE(run.WaitForExit());
-    EXPECT_FALSE(LogHas(run, L"[VelSetup][OnDialogStart] RegOpenKeyEx Failed, Error Code = 2"));
-  }
-}
-
-TEST_F(StartupTest, OverlongInstallParamIsRefused) {
-  CSetupRun run("OverlongParam");
+TEST(StartupTest, Table) {
+  const std::string param = "\"" + InstallParam(kMissingManifest, "velsetup") + "\"";
+  const std::string sourceOnly = "\"<PARAM><SOURCE>" + kMissingManifest + "</SOURCE></PARAM>\"";
   const std::string padding(4096 - InstallParam(kMissingManifest, "velsetup").size(), ' ');
-  ASSERT_TRUE(run.Start("-x " + Quoted(InstallParam(kMissingManifest, "velsetup") + padding) + " -w " +
-                        m_control.HandleArgument()));
-  ExpectMessageBoxAndPressOk(run, kAbnormalStartText);
-  ASSERT_TRUE(run.WaitForExit());
-  EXPECT_TRUE(m_control.Received().empty());
-  EXPECT_TRUE(LogHas(run, L"[VelSetup][ParseCommandLine] Install parameter too long (4096 > 4095 bytes)"));
+  const std::vector<std::string> started = {"20", "21", "101", "closed"};
+  const std::string manifestRead = "+CDlgDownload::DownloadFileList";
+  const std::string noRecords = "+[OnDialogStart] RegOpenKeyEx Failed, Error Code = 2";
+  // %W: the control's window handle. Without a usable -w the run is the same, but no window hears.
+  // clang-format off
+  const struct {
+    const char* name;
+    std::string arguments;
+    const wchar_t* box;  // answered with OK; null: none
+    std::vector<std::string> statuses, log;
+  } rows[] = {
+      {"no mode", "-x " + sourceOnly + " -w %W", kAbnormalStartText, {},
+       {"+[ParseXMLArgument] m_strMode.GetLength()== 0"}},
+      {"an update run reports its start, then fails at the manifest", "-x " + param + " -w %W",
+       kManifestFailedText, started, {manifestRead}},
+      {"no -w", "-x " + param, kManifestFailedText, {}, {manifestRead}},
+      {"-w without a number", "-x " + param + " -w abc", kManifestFailedText, {}, {manifestRead}},
+      {"-w without a value", "-x " + param + " -w", kManifestFailedText, {}, {manifestRead}},
+      {"the last parameter decides: invalid", "-x " + param + " -x \"<PARAM><SOURCE></SOURCE></PARAM>\" -w %W",
+       kAbnormalStartText, {}, {"#2CDlgDownload::ParseXMLArgument(", "+[ParseXMLArgument] m_strSourceURL.GetLength()== 0"}},
+      {"a later parameter adds the missing mode", "-x " + sourceOnly + " -x \"<PARAM><MODE>velsetup</MODE></PARAM>\" -w %W",
+       kManifestFailedText, started, {"#2CDlgDownload::ParseXMLArgument("}},
+      {"no arguments: the default manifest", "", kManifestFailedText, {},
+       {"#0CDlgDownload::ParseXMLArgument(", manifestRead, "~http://update.orbina.com/orbina/velsetup/control/control.xml"}},
+      // Options are known by two letters in any case; the run ends by itself without records.
+      {"uninstall still parses the parameter", "stray -X " + param + " -Uninstall -w %W", nullptr, {}, {noRecords}},
+      {"uninstall with an invalid parameter", "-u -x \"<PARAM><source>x</source><MODE>m</MODE></PARAM>\"",
+       kAbnormalStartText, {}, {"-" + noRecords.substr(1)}},
+      {"an overlong parameter is refused", "-x \"" + InstallParam(kMissingManifest, "velsetup") + padding + "\" -w %W",
+       kAbnormalStartText, {}, {"+[ParseCommandLine] Install parameter too long (4096 > 4095 bytes)"}},
+  };
+  // clang-format on
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    const auto& row = rows[i];
+    SCOPED_TRACE(row.name);
+    const CCleanSetupRegistry registry;
+    CNotifyWindowStandIn control;
+    CSetupRun run("Startup" + std::to_string(i));
+    EXPECT_TRUE(run.Start(Replace(row.arguments, "%W", control.HandleArgument())));
+    if (row.box != nullptr) ExpectMessageBoxAndPressOk(run, row.box);
+    EXPECT_TRUE(run.WaitForExit());
+    EXPECT_EQ(control.Sequence(), row.statuses);
+    // lParam of status 20 is the main frame: a window of the setup manager's process.
+    if (!control.Received().empty()) {
+      EXPECT_EQ(control.Received()[0].lParamWindowPid, run.Pid());
+    }
+    std::string differences;
+    const std::vector<std::wstring> lines = run.ReadLogLines();
+    for (const std::string& want : row.log) differences += LogDifference(lines, want);
+    EXPECT_EQ(differences, "");
+  }
 }
 
 }  // namespace

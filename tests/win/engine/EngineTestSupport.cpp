@@ -23,6 +23,23 @@ BOOL WINAPI FakeVersion(OSVERSIONINFOA* info) {
 
 }  // namespace
 
+std::string ZipBytes(const std::vector<CZipPackEntry>& entries, bool stored) {
+  const CTestFolder folder("velsetup-zip");
+  std::string error;
+  EXPECT_TRUE(PackEntries(folder / "a.zip", entries, {2007, 7, 18, 10, 20, 30}, stored, error)) << error;
+  return ReadFileBytes(folder / "a.zip");
+}
+
+CToolMissing::CToolMissing()
+    : m_tool(SystemFolders().m_strSystem + "\\regsvr32.exe"), m_aside(m_tool + ".velsetup-test") {
+  if (!FileIsPresent(m_tool)) ::MoveFileExA(m_aside.c_str(), m_tool.c_str(), 0);
+  m_moved = ::MoveFileExA(m_tool.c_str(), m_aside.c_str(), 0) != FALSE;
+}
+
+CToolMissing::~CToolMissing() {
+  if (m_moved) ::MoveFileExA(m_aside.c_str(), m_tool.c_str(), 0);
+}
+
 CTestFolder::CTestFolder(const std::string& name) {
   char temp[MAX_PATH] = {};
   ::GetTempPathA(MAX_PATH, temp);
@@ -97,33 +114,6 @@ void ExpectLogLines(const std::vector<std::string>& expected, const std::string&
   }
 }
 
-CBoxAnswerer::CBoxAnswerer(std::vector<int> answers)
-    : m_answers(std::move(answers)), m_thread(&CBoxAnswerer::Run, this) {}
-
-std::vector<CBoxAnswerer::Box> CBoxAnswerer::Stop() {
-  m_stop = true;
-  if (m_thread.joinable()) m_thread.join();
-  return m_boxes;
-}
-
-void CBoxAnswerer::Run() {
-  size_t next = 0;
-  while (!m_stop) {
-    const HWND box = robot::FindShownDialog(::GetCurrentProcessId());
-    if (box == nullptr) {
-      ::Sleep(20);
-      continue;
-    }
-    const robot::ShownDialog shown = robot::Describe(box);
-    m_boxes.push_back({shown.title, shown.text});
-    int button = next < m_answers.size() ? m_answers[next++] : IDOK;
-    if (::GetDlgItem(box, button) == nullptr) button = ::GetDlgItem(box, IDOK) ? IDOK : IDNO;
-    robot::PressButton(box, button);
-    // The same box is not taken for the next one while it closes.
-    for (int i = 0; i < 500 && ::IsWindow(box) && ::IsWindowVisible(box); ++i) ::Sleep(20);
-  }
-}
-
 CFakeWindowsVersion::CFakeWindowsVersion(DWORD major, DWORD platform) {
   g_fakeMajor = major;
   g_fakePlatform = platform;
@@ -164,16 +154,8 @@ bool RestartPrefix() {
   char system[MAX_PATH] = {};
   ::GetSystemDirectoryA(system, MAX_PATH);
   const std::string wineboot = std::string(system) + "\\wineboot.exe";
-  std::string commandLine = "\"" + wineboot + "\" -r";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION created = {};
-  if (!::CreateProcessA(wineboot.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &created)) {
-    return false;
-  }
-  const CScopedHandle process(created.hProcess), thread(created.hThread);
+  const CScopedHandle process = StartProcess("\"" + wineboot + "\" -r", wineboot.c_str());
   DWORD exitCode = 1;
-  return ::WaitForSingleObject(process.Get(), 180000) == WAIT_OBJECT_0 &&
+  return process && ::WaitForSingleObject(process.Get(), 180000) == WAIT_OBJECT_0 &&
          ::GetExitCodeProcess(process.Get(), &exitCode) && exitCode == 0;
 }

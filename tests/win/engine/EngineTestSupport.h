@@ -1,5 +1,5 @@
-// Shared by the engine tests: throwaway folders, the recorder's records, the captured log,
-// message boxes of this process answered from a second thread, a chosen Windows version.
+// Shared by the engine tests: throwaway folders, the recorder's records, the captured log, test
+// archives, seams and a registration tool put back by owners, a chosen Windows version.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +9,9 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "UiRobot.h"
+#include "ZipPack.h"
 
 // A fresh folder below the temporary path, removed with its content when the test ends.
 class CTestFolder {
@@ -55,6 +58,37 @@ class CScopedEnvironment {
   std::string m_name;
 };
 
+// The system's registration tool moved aside so that it cannot be started; put back when the
+// object ends, and first when an earlier test that ended early left it aside.
+class CToolMissing {
+ public:
+  CToolMissing();
+  ~CToolMissing();
+  CToolMissing(const CToolMissing&) = delete;
+  CToolMissing& operator=(const CToolMissing&) = delete;
+  bool Moved() const { return m_moved; }
+
+ private:
+  std::string m_tool, m_aside;
+  bool m_moved = false;
+};
+
+// The bytes of an archive of `entries`, written by the manifest tool's packer.
+std::string ZipBytes(const std::vector<CZipPackEntry>& entries, bool stored = false);
+
+// Puts a test seam in place for the life of the object; the real call is back when it ends.
+template <typename Function>
+class CScopedSeam {
+ public:
+  CScopedSeam(void (*set)(Function), Function function) : m_set(set) { set(function); }
+  ~CScopedSeam() { m_set(nullptr); }
+  CScopedSeam(const CScopedSeam&) = delete;
+  CScopedSeam& operator=(const CScopedSeam&) = delete;
+
+ private:
+  void (*m_set)(Function);
+};
+
 // Every captured line without the "[VelSetup]" mark.
 std::vector<std::string> LogMessages();
 // Compares the captured lines with `expected`, where each mark is replaced by its text and a
@@ -62,28 +96,6 @@ std::vector<std::string> LogMessages();
 using Marks = std::vector<std::pair<std::string, std::string>>;
 void ExpectLogLines(const std::vector<std::string>& expected, const std::string& caseName,
                     const Marks& marks = {});
-
-// Answers the message boxes this process shows, from a thread of its own, until Stop(): the
-// title and text of each are kept, the given buttons pressed in turn, later boxes get OK.
-class CBoxAnswerer {
- public:
-  struct Box {
-    std::wstring title;
-    std::wstring text;
-  };
-  explicit CBoxAnswerer(std::vector<int> answers = {});
-  ~CBoxAnswerer() { Stop(); }
-  CBoxAnswerer(const CBoxAnswerer&) = delete;
-  CBoxAnswerer& operator=(const CBoxAnswerer&) = delete;
-  std::vector<Box> Stop();  // ends the thread; the boxes seen
-
- private:
-  void Run();
-  std::vector<int> m_answers;
-  std::atomic<bool> m_stop{false};
-  std::vector<Box> m_boxes;
-  std::thread m_thread;
-};
 
 // Computes the folder values with a Windows version of the test's choice; the real ones are back
 // when the object is destroyed.

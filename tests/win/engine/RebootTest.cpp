@@ -30,15 +30,15 @@ TEST(RebootTest, ReplacementsAtTheNextStartOfTheNtFamily) {
       {"no file at the destination: the copy moves there", "new 4.dll", "absent 4.dll", false, false, "new"}};
   const CTestFolder folder("velsetup engine reboot");
   for (const auto& c : cases) {
-    ASSERT_TRUE(WriteFileBytes(folder / c.source, "new"));
+    EXPECT_TRUE(WriteFileBytes(folder / c.source, "new")) << c.name;
     if (c.destinationPresent) {
-      ASSERT_TRUE(WriteFileBytes(folder / c.destination, "old"));
+      EXPECT_TRUE(WriteFileBytes(folder / c.destination, "old")) << c.name;
     }
     const std::string destination = c.destination ? folder / c.destination : "";
     ReplaceFileOnReboot((folder / c.source).c_str(), c.destination ? destination.c_str() : nullptr);
     EXPECT_TRUE(FileIsPresent(folder / c.source)) << c.name << ": before the restart";
     if (c.sourceRemoved) {
-      ASSERT_TRUE(::DeleteFileA((folder / c.source).c_str()));
+      EXPECT_TRUE(::DeleteFileA((folder / c.source).c_str())) << c.name;
     }
   }
 
@@ -151,7 +151,7 @@ TEST(RebootTest, RestartThroughTheSeam) {
       {"the question answered Yes on the 9x family", true, win9x, IDYES, TRUE, true, {RestartMethod::kExitWindows},
        {question}}};
   // clang-format on
-  SetRestartForTesting(RecordRestart);
+  const CScopedSeam<RestartFunction> recorded(SetRestartForTesting, RecordRestart);
   for (const auto& c : cases) {
     const CFakeWindowsVersion windows(c.platform == nt ? 6 : 4, c.platform);
     g_calls.clear();
@@ -161,21 +161,22 @@ TEST(RebootTest, RestartThroughTheSeam) {
     const std::vector<CBoxAnswerer::Box> boxes = answerer.Stop();
 
     EXPECT_EQ(result, c.result) << c.name;
-    ASSERT_EQ(g_calls.size(), c.calls.size()) << c.name;
-    for (size_t i = 0; i < g_calls.size(); ++i) {
-      EXPECT_EQ(g_calls[i].method, c.calls[i]) << c.name;
-      if (g_calls[i].method != shutdown) continue;
-      EXPECT_EQ(g_calls[i].message, "System rebooting.") << c.name;
-      EXPECT_TRUE(g_calls[i].privilegeEnabled) << c.name;
+    std::vector<RestartMethod> methods;
+    for (const RestartCall& call : g_calls) {
+      methods.push_back(call.method);
+      if (call.method != shutdown) continue;
+      EXPECT_EQ(call.message, "System rebooting.") << c.name;
+      EXPECT_TRUE(call.privilegeEnabled) << c.name;
     }
+    EXPECT_EQ(methods, c.calls) << c.name;
     EXPECT_FALSE(ShutdownPrivilegeEnabled()) << c.name << ": disabled again";
-    ASSERT_EQ(boxes.size(), c.boxes.size()) << c.name;
-    for (size_t i = 0; i < boxes.size(); ++i) {
-      EXPECT_EQ(boxes[i].title, kAppTitle) << c.name;
-      EXPECT_EQ(boxes[i].text, c.boxes[i]) << c.name;
+    std::vector<std::wstring> texts;
+    for (const CBoxAnswerer::Box& box : boxes) {
+      EXPECT_EQ(box.title, kAppTitle) << c.name;
+      texts.push_back(box.text);
     }
+    EXPECT_EQ(texts, c.boxes) << c.name;
   }
-  SetRestartForTesting(nullptr);
 }
 
 }  // namespace

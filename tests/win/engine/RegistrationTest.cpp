@@ -49,25 +49,6 @@ class CBrowserVersion {
   std::string m_saved;
 };
 
-// The system's registration tool moved aside so that it cannot be started; put back on every path.
-class CToolMissing {
- public:
-  CToolMissing() { m_moved = ::MoveFileExA(Tool().c_str(), Aside().c_str(), 0) != FALSE; }
-  ~CToolMissing() {
-    if (m_moved) ::MoveFileExA(Aside().c_str(), Tool().c_str(), 0);
-  }
-  bool Moved() const { return m_moved; }
-  // Puts back a tool that a run ended early left aside.
-  static void PutBack() {
-    if (!FileIsPresent(Tool())) ::MoveFileExA(Aside().c_str(), Tool().c_str(), 0);
-  }
-
- private:
-  static std::string Tool() { return SystemFolders().m_strSystem + "\\regsvr32.exe"; }
-  static std::string Aside() { return Tool() + ".velsetup-test"; }
-  bool m_moved = false;
-};
-
 std::string ServerPath() {
   DWORD type = REG_NONE;
   std::string bytes;
@@ -122,7 +103,6 @@ TEST(RegistrationTest, RegisterAndUnregisterTheServer) {
   // clang-format on
   CBrowserVersion browser;
   InitFolders();
-  CToolMissing::PutBack();
   for (const Case& c : cases) {
     CleanRegistrations();
     browser.Set(c.ie7);

@@ -8,6 +8,7 @@
 
 #include "EngineTestSupport.h"
 #include "SetupLog.h"
+#include "SetupRun.h"
 #include "UpdateSet.h"
 #include "WinHandles.h"
 #include "XmlLookup.h"
@@ -53,8 +54,6 @@ Fact Parse(std::string text) {
   return f;
 }
 
-std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
-
 void Establish(const std::string& text) {
   const Fact f = Parse(text);
   CScopedRegKey key;
@@ -93,7 +92,7 @@ void Check(const std::string& text, const char* caseName) {
 void CleanTestKeys() {
   for (const char* key :
        {"HKLM\\Software\\VelSetupTest", "HKCU\\Software\\VelSetupTest", "HKCR\\VelSetupTest"}) {
-    ::SHDeleteKeyW(Parse(key).root, Wide(Parse(key).key).c_str());
+    ::SHDeleteKeyW(Parse(key).root, Widen(Parse(key).key).c_str());
   }
 }
 

@@ -43,12 +43,12 @@ TEST(RunFilesTest, ExecuteDownloadedFile) {
   const std::vector<ExecuteCase> cases = {
       {"EXECUTE 0 runs nothing", 0, "a", true, false, false, true, {}},
       {"EXECUTE 1 starts without waiting", 1, "--sleep 30000", true, true, false, true, sleeping},
-      {"EXECUTE 3 waits for the end", 3, nullptr, true, true, true, true,
-       {"[ExecuteFile] Call CreateProcess(\"%F\")", "[ExecuteFile] CreateProcess(%F) Success"}},
+      {"EXECUTE 3 waits for the end", 3, "--sleep 1000", true, true, true, true,
+       {"[ExecuteFile] Call CreateProcess(\"%F\" --sleep 1000)", "[ExecuteFile] CreateProcess(%F) Success"}},
       {"EXECUTE 5: the deletion fails while the file runs", 5, "--sleep 30000", true, true, false, true, busy},
       {"EXECUTE 4 alone starts the file too", 4, "--sleep 30000", true, true, false, true, busy},
-      {"EXECUTE 6 waits, then deletes", 6, "--sleep 100 two  blanks", true, true, true, false,
-       {"[ExecuteFile] Call CreateProcess(\"%F\" --sleep 100 two  blanks)", "[ExecuteFile] CreateProcess(%F) Success",
+      {"EXECUTE 6 waits, then deletes", 6, "--sleep 1000 two  blanks", true, true, true, false,
+       {"[ExecuteFile] Call CreateProcess(\"%F\" --sleep 1000 two  blanks)", "[ExecuteFile] CreateProcess(%F) Success",
         "[ExecuteDownloadedFile] DeleteFile Success(%F)"}},
       // Nothing between the creation and the line changes the error code.
       {"a missing file: the creation's error code", 1, "x", false, false, false, false,
@@ -66,8 +66,9 @@ TEST(RunFilesTest, ExecuteDownloadedFile) {
   for (const ExecuteCase& c : cases) {
     ::DeleteFileA(records.c_str());
     ::DeleteFileA(file.c_str());
-    if (c.present) {
-      ASSERT_TRUE(::CopyFileA(FixturePath("recorder.exe").c_str(), file.c_str(), FALSE));
+    if (c.present && !::CopyFileA(FixturePath("recorder.exe").c_str(), file.c_str(), FALSE)) {
+      ADD_FAILURE() << c.name << ": cannot copy the recorder";
+      continue;
     }
     CUpdateFile update;
     update.m_strLocalPath = file;
@@ -78,12 +79,11 @@ TEST(RunFilesTest, ExecuteDownloadedFile) {
     update.ExecuteDownloadedFile();
 
     const std::vector<RecordedRun> runs = ReadRecords(records, c.started ? 1 : 0);
-    ASSERT_EQ(runs.size(), c.started ? 1u : 0u) << c.name;
-    if (c.started) {
-      EXPECT_EQ(runs[0].commandLine, "\"" + file + "\"" + (c.param ? std::string(" ") + c.param : ""))
-          << c.name;
-      EXPECT_EQ(ProcessRuns(runs[0].pid), !c.waited) << c.name;
-      EndProcess(runs[0].pid, 0);
+    EXPECT_EQ(runs.size(), c.started ? 1u : 0u) << c.name;
+    for (const RecordedRun& run : runs) {
+      EXPECT_EQ(run.commandLine, "\"" + file + "\"" + (c.param ? std::string(" ") + c.param : "")) << c.name;
+      EXPECT_EQ(ProcessRuns(run.pid), !c.waited) << c.name;
+      EndProcess(run.pid, 0);
     }
     EXPECT_EQ(FileIsPresent(file), c.fileAfter) << c.name;
     ExpectLogLines(c.lines, c.name, {{"%F", file}});
@@ -118,7 +118,9 @@ TEST(RunFilesTest, RunFileAndWait) {
   ASSERT_TRUE(CUtil::CreateRecursiveDirectory(temp.c_str()));
   ASSERT_TRUE(portal::Put("orbina/velsetup/engine/runtool.exe", ReadFileBytes(FixturePath("recorder.exe"))));
 
-  const std::vector<std::string> run = {"[ExecuteFile] Call CreateProcess(\"%F\" -param \"two words\")",
+  // The recorder stays a second: a call that did not wait would find it running.
+  const std::string param = "--sleep 1000 -param \"two words\"";
+  const std::vector<std::string> run = {"[ExecuteFile] Call CreateProcess(\"%F\" " + param + ")",
                                         "[ExecuteFile] CreateProcess(%F) Success"};
   const std::string current = "[RunFileAndWait] Do not need update (%F)";
   const std::string fetch = "[RunFileAndWait] Download File %U -> %F";
@@ -151,15 +153,16 @@ TEST(RunFilesTest, RunFileAndWait) {
     const std::string path = (c.runDest ? folder.Path() : temp) + "\\run tool.exe";
     ::DeleteFileA(records.c_str());
     ::DeleteFileA(path.c_str());
-    if (c.before) {
-      ASSERT_TRUE(::CopyFileA(FixturePath(c.before).c_str(), path.c_str(), FALSE)) << c.name;
+    if ((c.before && !::CopyFileA(FixturePath(c.before).c_str(), path.c_str(), FALSE)) ||
+        !portal::SetFaults(c.served == 404 ? "/orbina/velsetup/engine/runtool.exe status=404\n" : "")) {
+      ADD_FAILURE() << c.name << ": cannot prepare the case";
+      continue;
     }
-    ASSERT_TRUE(portal::SetFaults(c.served == 404 ? "/orbina/velsetup/engine/runtool.exe status=404\n" : ""));
     CUpdateFile update;
     update.m_strRunFile = "run tool.exe";
     if (c.served) update.m_strRunSource = kRunFileUrl;
     if (c.runDest) update.m_strRunDest = folder.Path();
-    update.m_strRunParam = "-param \"two words\"";
+    update.m_strRunParam = param;
     if (c.runVersion) ReadVersionText(c.runVersion, update.m_dwRunVersionMS, update.m_dwRunVersionLS);
     const size_t requestsBefore = RunFileRequests();
     LogInit(0, 2);
@@ -167,10 +170,11 @@ TEST(RunFilesTest, RunFileAndWait) {
     EXPECT_EQ(update.RunFileAndWait(), c.result) << c.name;
 
     const std::vector<RecordedRun> runs = ReadRecords(records);
-    ASSERT_EQ(runs.size(), c.ran ? 1u : 0u) << c.name;
-    if (c.ran) {
-      EXPECT_EQ(runs[0].commandLine, "\"" + path + "\" -param \"two words\"") << c.name;
-      EXPECT_FALSE(ProcessRuns(runs[0].pid)) << c.name;
+    EXPECT_EQ(runs.size(), c.ran ? 1u : 0u) << c.name;
+    for (const RecordedRun& run : runs) {
+      EXPECT_EQ(run.commandLine, "\"" + path + "\" " + param) << c.name;
+      EXPECT_FALSE(ProcessRuns(run.pid)) << c.name;
+      EndProcess(run.pid, 0);
     }
     EXPECT_EQ(RunFileRequests() > requestsBefore, c.fetched) << c.name;
     EXPECT_EQ(FileIsPresent(path), c.fileAfter) << c.name;

@@ -89,21 +89,14 @@ TEST(UninstallRecordsChild, Record) {
 // Runs the copy `exe` as the recording program of case `index`; its test report goes nowhere.
 bool RunChild(const std::string& exe, size_t index) {
   const CScopedEnvironment childCase(kChildCase, std::to_string(index));
-  std::string commandLine = "\"" + exe + "\" --gtest_filter=UninstallRecordsChild.*";
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   const CScopedFile nul(::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                       &inherit, OPEN_EXISTING, 0, nullptr));
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = startup.hStdOutput = startup.hStdError = nul.Get();
-  PROCESS_INFORMATION created = {};
-  if (!::CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                        &created)) {
-    return false;
-  }
-  const CScopedHandle process(created.hProcess), thread(created.hThread);
-  EndProcess(created.dwProcessId, 60000);
+  DWORD pid = 0;
+  const CScopedHandle process =
+      StartProcess("\"" + exe + "\" --gtest_filter=UninstallRecordsChild.*", exe.c_str(), nul.Get(), &pid);
+  if (!process) return false;
+  EndProcess(pid, 60000);
   DWORD exitCode = 1;
   return ::GetExitCodeProcess(process.Get(), &exitCode) && exitCode == 0;
 }

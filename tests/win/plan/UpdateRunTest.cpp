@@ -7,7 +7,6 @@
 
 #include <shellapi.h>
 #include <shlwapi.h>
-#include <zip.h>
 
 #include <gtest/gtest.h>
 
@@ -129,23 +128,8 @@ std::string DelReg(const std::string& name) {
   return "<DELREG><ROOT>hkcu</ROOT><KEY>%KEY%</KEY>" + Tag("VALUE_NAME", name) + "</DELREG>";
 }
 
-std::string ZipBytes(const std::vector<std::pair<std::string, std::string>>& entries,
-                     int method = Z_DEFLATED) {
-  CTestFolder folder("velsetup-zip");
-  const std::string path = folder / "a.zip";
-  zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
-  for (const auto& [name, data] : entries) {
-    zipOpenNewFileInZip64(zip, name.c_str(), nullptr, nullptr, 0, nullptr, 0, nullptr, method, method ? 6 : 0,
-                          0);
-    zipWriteInFileInZip(zip, data.data(), static_cast<unsigned>(data.size()));
-    zipCloseFileInZip(zip);
-  }
-  zipClose(zip, nullptr);
-  return ReadFileBytes(path);
-}
-
 std::string DamagedZip() {
-  std::string bytes = ZipBytes({{"a.dll", "AAAAAAAA"}, {"b.txt", "BB"}}, 0);
+  std::string bytes = ZipBytes({{"a.dll", "AAAAAAAA"}, {"b.txt", "BB"}}, true);
   bytes[bytes.find("AAAAAAAA") + 3] = 'B';  // the stored data no longer matches its CRC
   return bytes;
 }
@@ -316,7 +300,7 @@ std::vector<RunCase> Cases() {
      {}, {{"a.zip", ZipBytes({{"../evil.txt", "E"}})}}, "", kNone, "A[a.dll]", fetchOnly, {}, {}, zipFailed},
     // Cancelled after the first 64 KiB of four; the next file's download stops at its first block.
     {"CancelDuringExtraction", List(Item("A", zipA + File("b.dll"))),
-     {}, {{"a.zip", ZipBytes({{"a.dll", Pattern(262144)}}, 0)}, {"b.dll", Pattern(10000)}}, "",
+     {}, {{"a.zip", ZipBytes({{"a.dll", Pattern(262144)}}, true)}, {"b.dll", Pattern(10000)}}, "",
      kCancelAtExtract, "A[a.dll,b.dll]",
      {"total={size:a.zip+b.dll}", "size={size:a.zip}", "url=a.zip", "extract=a.dll", "percent=25",
       "file=1/2", "size=10000", "url=b.dll", "file=2/2", "done=1"},
@@ -349,23 +333,6 @@ std::vector<RunCase> Cases() {
   };
   // clang-format on
 }
-
-// The system's registration tool moved aside, so that it cannot be started; put back on every path.
-class CToolMissing {
- public:
-  CToolMissing()
-      : m_tool(SystemFolders().m_strSystem + "\\regsvr32.exe"), m_aside(m_tool + ".velsetup-update") {
-    if (!FileIsPresent(m_tool)) ::MoveFileExA(m_aside.c_str(), m_tool.c_str(), 0);
-    m_moved = ::MoveFileExA(m_tool.c_str(), m_aside.c_str(), 0) != FALSE;
-  }
-  ~CToolMissing() {
-    if (m_moved) ::MoveFileExA(m_aside.c_str(), m_tool.c_str(), 0);
-  }
-  bool m_moved = false;
-
- private:
-  std::string m_tool, m_aside;
-};
 
 // Receives the pass's messages on the test thread, as the dialog would: records them (the posted
 // byte counts aside) and answers an extraction's report with -1 once the run is cancelled.
@@ -484,8 +451,8 @@ TEST(UpdateRun, Table) {
   for (const RunCase& c : Cases()) {
     SCOPED_TRACE(c.name);
     CTestFolder root("velsetup-update");
-    ::SHSetValueA(HKEY_CURRENT_USER, kHomeKey, "Home", REG_SZ, root.Path().c_str(),
-                  static_cast<DWORD>(root.Path().size() + 1));
+    CSavedRegistryValue home(HKEY_CURRENT_USER, kHomeKey, "Home");
+    home.SetText(root.Path());
     InitFolders();
     const std::string temp = SystemFolders().m_strTempFolder;
     CleanUp();
@@ -517,7 +484,7 @@ TEST(UpdateRun, Table) {
     std::unique_ptr<CToolMissing> toolMissing;
     if (c.flags & kToolMissing) {
       toolMissing = std::make_unique<CToolMissing>();
-      EXPECT_TRUE(toolMissing->m_moved);
+      EXPECT_TRUE(toolMissing->Moved());
     }
     const bool fetched =
         c.manifest != kNotServed && c.folder != Folder::kForeignOwner && c.folder != Folder::kLink;
@@ -598,7 +565,6 @@ TEST(UpdateRun, Table) {
     EXPECT_EQ(c.files, files);
     EXPECT_EQ(c.registry, RegistryFacts());
     ::DeleteFileA(temp.c_str());
-    ::SHDeleteValueA(HKEY_CURRENT_USER, kHomeKey, "Home");
     CleanUp();
   }
 }

@@ -148,7 +148,7 @@ TEST(DlgDownloadTest, Table) {
   ASSERT_TRUE(portal::Available()) << "run inside the harness session";
   const CCleanSetupRegistry registry;
   portal::Put(std::string(kServed) + "held.dll", ReadFileBytes(FixturePath("version_40000_1_65535_7.dll")));
-  SetRestartForTesting(RecordRestart);
+  const CScopedSeam<RestartFunction> restarts(SetRestartForTesting, RecordRestart);
   for (const DialogCase& c : Cases()) {
     SCOPED_TRACE(c.name);
     const CTestFolder root("velsetup-dialog");
@@ -167,13 +167,15 @@ TEST(DlgDownloadTest, Table) {
     portal::Put(std::string(kServed) + "list.xml", Expand(c.manifest, dest));
     CScopedModule heldModule;
     if (c.holdFile) {
-      ASSERT_TRUE(
+      EXPECT_TRUE(
           ::CopyFileA(FixturePath("version_1_2_3_4.dll").c_str(), (dest + "\\held.dll").c_str(), FALSE));
       heldModule.Reset(::LoadLibraryA((dest + "\\held.dll").c_str()));
-      ASSERT_TRUE(heldModule);
+      EXPECT_TRUE(heldModule);
     }
-    SetWorkerStartForTesting(c.workerFails ? NoThread : nullptr);
-    SetRunLockCreateForTesting(c.lockFails ? LockDenied : nullptr);
+    const CScopedSeam<WorkerStartFunction> worker(SetWorkerStartForTesting,
+                                                  c.workerFails ? NoThread : nullptr);
+    const CScopedSeam<MutexCreateFunction> lock(SetRunLockCreateForTesting,
+                                                c.lockFails ? LockDenied : nullptr);
     g_restarts.clear();
     LogInit(0, 2);
 
@@ -185,14 +187,13 @@ TEST(DlgDownloadTest, Table) {
       dialog.m_nShowDlg = 0;  // the answerer takes any shown dialog for a message box
       dialog.SetNotifyWindow(control.Handle());
       CBoxAnswerer answerer(c.answers);
-      ASSERT_TRUE(dialog.Create(nullptr));
+      EXPECT_TRUE(dialog.Create(nullptr));
       ::PostMessageA(dialog.GetSafeHwnd(), WM_DIALOG_START, 0, 0);
       // Generous: only a hung run comes near it.
       for (int i = 0; i < 6000 && !Ended(control); ++i) PumpMessagesFor(20);
       ::DestroyWindow(dialog.GetSafeHwnd());
       PumpMessagesFor(100);
-      std::vector<std::wstring> boxes;
-      for (const CBoxAnswerer::Box& box : answerer.Stop()) boxes.push_back(box.text);
+      const std::vector<std::wstring> boxes = answerer.Texts();
       std::vector<std::wstring> expectedBoxes;
       for (UINT id : c.boxes) expectedBoxes.push_back(StringOf(id));
       EXPECT_EQ(boxes, expectedBoxes);
@@ -218,12 +219,9 @@ TEST(DlgDownloadTest, Table) {
     std::vector<std::string> expectedLog;
     for (const std::string& line : c.log) expectedLog.push_back(Expand(line, dest));
     EXPECT_EQ(log, expectedLog);
-    SetWorkerStartForTesting(nullptr);
-    SetRunLockCreateForTesting(nullptr);
     EXPECT_TRUE(c.holdFile || !FileIsPresent(dest + "\\held.dll")) << "nothing is installed";
     DeleteUninstallRecords();
   }
-  SetRestartForTesting(nullptr);
   InitFolders();
 }
 

@@ -27,5 +27,3 @@ inline std::string ToAnsi(const std::wstring& text) {
   bytes.resize(bytes.size() - 1);
   return bytes;
 }
-
-inline std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }

@@ -74,31 +74,16 @@ DWORD CSetupRun::ExitCode() const {
 bool CSetupRun::Start(const std::string& arguments) {
   std::string commandLine = "\"" + m_exe + "\"";
   if (!arguments.empty()) commandLine += " " + arguments;
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!::CreateProcessA(m_exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, m_folder.c_str(),
-                        &startup, &process)) {
-    return false;
-  }
-  ::CloseHandle(process.hThread);
-  m_process.Reset(process.hProcess);
-  m_pid = process.dwProcessId;
-  return true;
+  m_process = StartProcess(commandLine, m_exe.c_str(), nullptr, &m_pid, m_folder.c_str());
+  return static_cast<bool>(m_process);
 }
 
 bool CSetupRun::Start(const std::string& arguments, const std::wstring& programName) {
-  const auto wide = [](const std::string& text) {
-    std::wstring result(text.size(), L'\0');
-    result.resize(static_cast<size_t>(::MultiByteToWideChar(
-        CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], static_cast<int>(result.size()))));
-    return result;
-  };
-  const std::wstring folder = wide(m_folder);
+  const std::wstring folder = Widen(m_folder);
   const std::wstring program = folder + L"\\" + programName;
-  if (!::CopyFileW(wide(m_exe).c_str(), program.c_str(), FALSE)) return false;
+  if (!::CopyFileW(Widen(m_exe).c_str(), program.c_str(), FALSE)) return false;
   std::wstring commandLine = L"\"" + program + L"\"";
-  if (!arguments.empty()) commandLine += L" " + wide(arguments);
+  if (!arguments.empty()) commandLine += L" " + Widen(arguments);
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
@@ -118,16 +103,34 @@ std::string CSetupRun::ReadLogBytes() const { return ReadFileBytes(LogPath()); }
 
 std::vector<std::wstring> CSetupRun::ReadLogLines() const { return ::ReadLogLines(LogPath()); }
 
-std::wstring Widen949(const std::string& bytes) {
+CScopedHandle StartProcess(std::string commandLine, const char* program, HANDLE output, DWORD* pid,
+                           const char* folder) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  if (output != nullptr) {
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = output;
+  }
+  PROCESS_INFORMATION created = {};
+  if (!::CreateProcessA(program, &commandLine[0], nullptr, nullptr, output != nullptr, 0, nullptr, folder,
+                        &startup, &created)) {
+    return CScopedHandle();
+  }
+  ::CloseHandle(created.hThread);
+  if (pid != nullptr) *pid = created.dwProcessId;
+  return CScopedHandle(created.hProcess);
+}
+
+std::wstring Widen(const std::string& bytes, UINT codePage) {
   std::wstring text(bytes.size(), L'\0');
-  const int length = ::MultiByteToWideChar(949, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0],
-                                           static_cast<int>(text.size()));
+  const int length = ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                           &text[0], static_cast<int>(text.size()));
   text.resize(length > 0 ? static_cast<size_t>(length) : 0);
   return text;
 }
 
 std::vector<std::wstring> ReadLogLines(const std::string& path) {
-  const std::wstring text = Widen949(ReadFileBytes(path));
+  const std::wstring text = Widen(ReadFileBytes(path), 949);
   std::vector<std::wstring> lines;
   size_t begin = 0;
   for (size_t end; (end = text.find(L"\r\n", begin)) != std::wstring::npos; begin = end + 2) {

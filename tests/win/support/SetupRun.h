@@ -51,8 +51,14 @@ std::string TestBinaryFolder();
 // Text of a file as bytes; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
-// Bytes of code page 949 as UTF-16.
-std::wstring Widen949(const std::string& bytes);
+// Starts `commandLine` (`program` the file, `folder` the current folder when given); its process
+// handle, null when it cannot start. `output`, when given, is inherited as its standard output
+// and error.
+CScopedHandle StartProcess(std::string commandLine, const char* program = nullptr, HANDLE output = nullptr,
+                           DWORD* pid = nullptr, const char* folder = nullptr);
+
+// Text in code page `codePage` as UTF-16 (CP_ACP: 949 under the harness).
+std::wstring Widen(const std::string& bytes, UINT codePage = CP_ACP);
 // A setup log's lines decoded from code page 949, without the "\r\n".
 std::vector<std::wstring> ReadLogLines(const std::string& path);
 // Removes a folder and everything in it.

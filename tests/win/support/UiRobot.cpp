@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "Pump.h"
@@ -226,6 +227,12 @@ void PressButton(HWND dialog, int id) {
   Click(dialog, button);
 }
 
+void Answer(HWND box, int id) {
+  if (::GetDlgItem(box, id) == nullptr) id = ::GetDlgItem(box, IDOK) ? IDOK : IDNO;
+  PressButton(box, id);
+  for (int i = 0; i < 500 && ::IsWindow(box) && ::IsWindowVisible(box); ++i) ::Sleep(20);
+}
+
 void PressButton(HWND dialog, const std::wstring& text) {
   ButtonSearch search = {WithoutAccelerator(text), nullptr};
   ::EnumChildWindows(dialog, FindButtonByText, reinterpret_cast<LPARAM>(&search));
@@ -237,3 +244,32 @@ void PressButton(HWND dialog, const std::wstring& text) {
 }
 
 }  // namespace robot
+
+CBoxAnswerer::CBoxAnswerer(std::vector<int> answers, HWND (*find)())
+    : m_answers(std::move(answers)), m_find(find), m_thread(&CBoxAnswerer::Run, this) {}
+
+std::vector<CBoxAnswerer::Box> CBoxAnswerer::Stop() {
+  m_stop = true;
+  if (m_thread.joinable()) m_thread.join();
+  return m_boxes;
+}
+
+std::vector<std::wstring> CBoxAnswerer::TextsOf(const std::vector<Box>& boxes) {
+  std::vector<std::wstring> texts;
+  for (const Box& box : boxes) texts.push_back(box.text);
+  return texts;
+}
+
+void CBoxAnswerer::Run() {
+  size_t next = 0;
+  while (!m_stop) {
+    const HWND box = m_find ? m_find() : robot::FindShownDialog(::GetCurrentProcessId());
+    if (box == nullptr) {
+      ::Sleep(20);
+      continue;
+    }
+    const robot::ShownDialog shown = robot::Describe(box);
+    m_boxes.push_back({shown.title, shown.text});
+    robot::Answer(box, next < m_answers.size() ? m_answers[next++] : IDOK);
+  }
+}

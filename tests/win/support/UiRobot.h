@@ -1,10 +1,13 @@
 // Finds the dialogs and message boxes a process under test shows, reads their texts as UTF-16
-// and presses their buttons, as a person would.
+// and presses their buttons, as a person would; answers message boxes from a thread of its own.
 #pragma once
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace robot {
 
@@ -27,6 +30,9 @@ ShownDialog Describe(HWND dialog);
 // ("&" accelerators ignored). Fails the test when the dialog has no such button.
 void PressButton(HWND dialog, int id);
 void PressButton(HWND dialog, const std::wstring& text);
+// Presses `id` (OK, or else No, when the box has no such button) and waits until the box is gone,
+// so that it is not taken for the next one.
+void Answer(HWND box, int id);
 
 std::wstring WindowText(HWND hwnd);
 
@@ -46,3 +52,28 @@ RECT ListCellRect(HWND list, int row, int column);
 void ClickListCell(HWND list, int row, int column);
 
 }  // namespace robot
+
+// Answers message boxes from a thread of its own until Stop(): the boxes `find` returns (this
+// process's when null), the given buttons pressed in turn, later boxes OK; each box is kept.
+class CBoxAnswerer {
+ public:
+  struct Box {
+    std::wstring title;
+    std::wstring text;
+  };
+  explicit CBoxAnswerer(std::vector<int> answers = {}, HWND (*find)() = nullptr);
+  ~CBoxAnswerer() { Stop(); }
+  CBoxAnswerer(const CBoxAnswerer&) = delete;
+  CBoxAnswerer& operator=(const CBoxAnswerer&) = delete;
+  std::vector<Box> Stop();  // ends the thread; the boxes seen
+  std::vector<std::wstring> Texts() { return TextsOf(Stop()); }
+  static std::vector<std::wstring> TextsOf(const std::vector<Box>& boxes);
+
+ private:
+  void Run();
+  std::vector<int> m_answers;
+  HWND (*m_find)();
+  std::atomic<bool> m_stop{false};
+  std::vector<Box> m_boxes;
+  std::thread m_thread;
+};

@@ -37,13 +37,6 @@ void Print(const std::wstring& text) {
   std::fflush(stdout);
 }
 
-std::wstring Widen(const char* text) {
-  std::wstring wide(std::strlen(text) * 2 + 1, L'\0');
-  const int length = ::MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], static_cast<int>(wide.size()));
-  wide.resize(length > 0 ? static_cast<size_t>(length - 1) : 0);
-  return wide;
-}
-
 void PrintNewNotifications(const CNotifyWindowStandIn& control, size_t& printed) {
   for (; printed < control.Received().size(); ++printed) {
     const ReceivedNotification& received = control.Received()[printed];
@@ -121,23 +114,19 @@ int main(int argc, char** argv) {
   // Arguments are passed on as the shell split them.
   std::string commandLine = CommandLine(argc, argv, 1) + " -w " + control.HandleArgument();
 
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!::CreateProcessA(argv[1], &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+  DWORD pid = 0;
+  const CScopedHandle child = StartProcess(commandLine, argv[1], nullptr, &pid);
+  if (!child) {
     std::fprintf(stderr, "cannot start %s (error %lu)\n", argv[1], ::GetLastError());
     return 1;
   }
-  ::CloseHandle(process.hThread);
-  const CScopedHandle child(process.hProcess);
-  Print(L"started: " + Widen(commandLine.c_str()));
+  Print(L"started: " + Widen(commandLine));
 
   size_t printed = 0;
   std::set<HWND> answered;
   while (!WaitPumping(child.Get(), 100)) {
     PrintNewNotifications(control, printed);
-    AnswerMessageBox(process.dwProcessId, answered);
+    AnswerMessageBox(pid, answered);
   }
   PumpMessagesFor(100);
   PrintNewNotifications(control, printed);

@@ -61,11 +61,11 @@ TEST(ForceDeleteTest, Answers) {
   };
   const CTestFolder folder("velsetup uninstall force delete");
   const std::string path = folder / "recorded file.dll";
-  SetDeleteFileForTesting(ScriptedDelete);
+  const CScopedSeam<DeleteFileFunction> scripted(SetDeleteFileForTesting, ScriptedDelete);
   for (const auto& c : cases) {
     ::DeleteFileA(path.c_str());
     if (c.present) {
-      ASSERT_TRUE(WriteFileBytes(path, "x"));
+      EXPECT_TRUE(WriteFileBytes(path, "x")) << c.name;
     }
     g_answers = c.answers;
     g_calls = 0;
@@ -76,7 +76,6 @@ TEST(ForceDeleteTest, Answers) {
     EXPECT_EQ(g_calls, c.calls) << c.name;
     ExpectLogLines(c.lines, c.name, {{"%PATH%", path}});
   }
-  SetDeleteFileForTesting(nullptr);
 }
 
 }  // namespace

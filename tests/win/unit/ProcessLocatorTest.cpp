@@ -84,18 +84,11 @@ class CHolder {
                                   std::to_string(reinterpret_cast<uintptr_t>(this));
     m_hReady.Reset(::CreateEventA(nullptr, TRUE, FALSE, eventName.c_str()));
     m_letGo.Reset(::CreateEventA(nullptr, TRUE, FALSE, (eventName + "_let_go").c_str()));
-    std::string commandLine =
-        "\"" + program + "\" \"" + library + "\" " + eventName + " " + eventName + "_let_go";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!m_hReady || !::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                       nullptr, &startup, &info)) {
-      return;
-    }
-    m_process.Reset(info.hProcess);
-    CScopedHandle thread(info.hThread);
-    m_pid = info.dwProcessId;
+    if (!m_hReady) return;
+    m_process =
+        StartProcess("\"" + program + "\" \"" + library + "\" " + eventName + " " + eventName + "_let_go",
+                     program.c_str(), nullptr, &m_pid);
+    if (!m_process) return;
     const HANDLE waits[] = {m_hReady.Get(), m_process.Get()};
     m_ready = ::WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;
   }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "WinHandles.h"
 
 TEST(RightsTest, GroupListLargerThanTheFirstBufferIsReadWhole) {
@@ -14,3 +16,21 @@ TEST(RightsTest, GroupListLargerThanTheFirstBufferIsReadWhole) {
 }
 
 TEST(RightsTest, HarnessUserIsAnAdministrator) { EXPECT_TRUE(IsAdminOrPowerUser()); }
+
+// Only the Administrators and Power Users groups count; Users, or an empty list, do not.
+TEST(RightsTest, GroupListsDecide) {
+  for (const auto& [rid, expected] : {std::pair<DWORD, bool>{DOMAIN_ALIAS_RID_ADMINS, true},
+                                      {DOMAIN_ALIAS_RID_POWER_USERS, true},
+                                      {DOMAIN_ALIAS_RID_USERS, false},
+                                      {DOMAIN_ALIAS_RID_GUESTS, false}}) {
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    ::InitializeSid(sid, &nt, 2);
+    *::GetSidSubAuthority(sid, 0) = SECURITY_BUILTIN_DOMAIN_RID;
+    *::GetSidSubAuthority(sid, 1) = rid;
+    TOKEN_GROUPS groups = {1, {{sid, SE_GROUP_ENABLED}}};
+    EXPECT_EQ(expected, ListsAdminOrPowerUser(groups)) << rid;
+    groups.GroupCount = 0;
+    EXPECT_FALSE(ListsAdminOrPowerUser(groups));
+  }
+}

@@ -11,7 +11,7 @@ bool HashedDownload(const char* url, const char* path);
 // Open, read 4096 bytes at a time, write: the same block size, file flags and cache flags, and
 // nothing else.
 bool BareDownload(const char* url, const char* path);
-// The spec floor: the bare loop plus, per block, a zero-timeout test of the cancel event and a
+// The floor line: the bare loop plus, per block, a zero-timeout test of the cancel event and a
 // posted byte count to a progress window pumped by another thread.
 bool FloorDownload(const char* url, const char* path);
 

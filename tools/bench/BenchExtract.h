@@ -11,6 +11,6 @@ bool HashedExtract(const char* archive, const char* folder);
 
 // Each entry in order: its folders created, its data copied in 65536-byte blocks.
 bool BareExtract(const char* archive, const char* folder);
-// The spec floor: the bare loop plus, per block, a report sent to a progress window pumped by
+// The floor line: the bare loop plus, per block, a report sent to a progress window pumped by
 // another thread, its answer tested for a cancel.
 bool FloorExtract(const char* archive, const char* folder);

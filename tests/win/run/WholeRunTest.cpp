@@ -787,7 +787,8 @@ std::vector<Scenario> Scenarios() {
        100},
       {{}, statuses({"40", "100", "closed"}), nothingToInstall, 100}},
      false, true, -1, {"Dest/a1.dll:a1.dll", "Dest/many.dll", "VelTemp/e*"},
-     {"uninstall:A\\a1=%DEST%\\a1.dll", "uninstall:Z\\many=%DEST%\\many.dll"}},
+     {"uninstall:A\\a1=%DEST%\\a1.dll", "uninstall:Z\\many=%DEST%\\many.dll"}, false, false, false, false, false,
+     0, kEntryDelayMs},
     // The first file moved, the second waits for the answer to end its holder.
     {"KilledBetweenTwoMovesOfOneItem", heldPair, {{"a1.dll", a1}, {"held.dll", v2}}, "", forceDelete, heldPlaced, {},
      "Dest/held.dll",

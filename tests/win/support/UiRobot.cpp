@@ -78,10 +78,15 @@ class CRemoteBuffer {
   size_t m_size;
 };
 
-// SendMessage with a timeout: a hung process fails the test instead of hanging it.
+// SendMessage with a timeout: a hung process fails the test instead of hanging it. Not
+// SMTO_ABORTIFHUNG: a thread that worked for seconds before showing its box counts as hung until
+// its dialog loop first asks for a message, and the box would be read as empty.
+constexpr UINT kSendFlags = SMTO_NORMAL;
+constexpr UINT kSendTimeoutMs = 5000;
+
 LRESULT SendTimed(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   DWORD_PTR result = 0;
-  if (!::SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result)) {
+  if (!::SendMessageTimeoutW(hwnd, message, wParam, lParam, kSendFlags, kSendTimeoutMs, &result)) {
     ADD_FAILURE() << "message " << message << " got no answer";
     return 0;
   }
@@ -119,8 +124,8 @@ std::wstring WindowText(HWND hwnd) {
   wchar_t text[2048] = {};
   // WM_GETTEXT with a timeout: a hung process must fail the test, not hang it.
   DWORD_PTR length = 0;
-  if (!::SendMessageTimeoutW(hwnd, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
-                             &length)) {
+  if (!::SendMessageTimeoutW(hwnd, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), kSendFlags,
+                             kSendTimeoutMs, &length)) {
     return std::wstring();
   }
   return std::wstring(text, length);

@@ -45,6 +45,16 @@ using QueryInformationFile = LONG(NTAPI*)(HANDLE file, CIoStatus* status, void* 
 constexpr int kFileStandardInformation = 5;
 QueryInformationFile g_queryFile = nullptr;  // null where the system has no such call
 
+// A line sent to the debugger output reaches an attached debugger, or a monitor that listens
+// through the system's debug buffer; with neither, it reaches nobody. Whether a monitor listens
+// costs the system a lookup by name on every line, so the answer is kept for a while: a monitor
+// that starts during a run hears the lines from the next look on, as one started that much later
+// would. A debugger is asked about on every line, at no cost.
+constexpr DWORD kMonitorLookEveryMs = 100;
+bool g_monitorListens = false;  // under g_fileLock, like the time of the last look
+DWORD g_monitorLookedAt = 0;
+bool g_monitorLooked = false;
+
 bool IsAnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 
 // Opens the file for appending only, so that every write lands at its end whatever else wrote
@@ -111,10 +121,25 @@ void AppendToLogFile(const std::string& line) {
   ::LeaveCriticalSection(&g_fileLock);
 }
 
+bool DebugOutputHeard() {
+  if (::IsDebuggerPresent()) return true;
+  const DWORD now = ::GetTickCount();
+  ::EnterCriticalSection(&g_fileLock);
+  if (!g_monitorLooked || now - g_monitorLookedAt >= kMonitorLookEveryMs) {
+    g_monitorListens =
+        static_cast<bool>(CScopedHandle(::OpenFileMappingA(FILE_MAP_WRITE, FALSE, "DBWIN_BUFFER")));
+    g_monitorLookedAt = now;
+    g_monitorLooked = true;
+  }
+  const bool listens = g_monitorListens;
+  ::LeaveCriticalSection(&g_fileLock);
+  return listens;
+}
+
 void WriteLine(const char* format, va_list args) {
   const std::string line = FormatLogLine(IsAnsiLeadByte, format, args);
   AppendToLogFile(line);
-  if (g_log.flags & LOG_FLAG_DEBUGGER) ::OutputDebugStringA(line.c_str());
+  if ((g_log.flags & LOG_FLAG_DEBUGGER) && DebugOutputHeard()) ::OutputDebugStringA(line.c_str());
 }
 
 void WriteLine(const char* format, ...) {

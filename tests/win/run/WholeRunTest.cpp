@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "Answers.h"
+#include "DebugMonitor.h"
 #include "EngineTestSupport.h"
 #include "NotifyWindow.h"
 #include "Portal.h"
@@ -154,9 +155,10 @@ struct Scenario {
   int entryDelayMs = 0;               // the program waits so long before each archive entry
 };
 
-std::string g_root;    // the running scenario's folder
-std::string g_home;    // its "Home": g_root, or the small disk's folder
-std::string g_holder;  // the helper program's path
+std::string g_root;                  // the running scenario's folder
+std::string g_home;                  // its "Home": g_root, or the small disk's folder
+std::string g_holder;                // the helper program's path
+CDebugMonitor* g_monitor = nullptr;  // hears the debugger output of the table's runs
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
   for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
@@ -1414,6 +1416,14 @@ std::string RunDifferences(const Scenario& scenario, const CRunState& state, con
   std::vector<std::string> log;
   for (const std::string& line : expected.log) log.push_back(Expand(line));
   message += Differences("log lines", LogOfInterest(state.run), log);
+  // Each line of the log also went to the debugger output: the log holds the run's last lines
+  // where it was deleted or emptied during the run. A killed run may end between the two.
+  const bool killed = std::any_of(expected.steps.begin(), expected.steps.end(),
+                                  [](const Step& s) { return s.act == Act::kKill; });
+  const std::string heard = g_monitor->OutputOf(state.run.Pid()), logged = state.run.ReadLogBytes();
+  if (!killed &&
+      (heard.size() < logged.size() || heard.compare(heard.size() - logged.size(), logged.size(), logged)))
+    message += "the debugger output (" + std::to_string(heard.size()) + " bytes) does not end with the log\n";
   if (scenario.shown >= 0 && state.seenVisible != (scenario.shown == 1))
     message += std::string("the dialog was ") + (state.seenVisible ? "" : "never ") + "shown\n";
   if (scenario.logBefore > 0) {
@@ -1515,6 +1525,9 @@ struct CTempLink {
 // A row that cannot be set up fails and the next one runs; the owners put back what it changed.
 TEST_F(WholeRunTest, Table) {
   g_holder = TestBinaryFolder() + "\\velsetup_holder.exe";
+  CDebugMonitor monitor;
+  ASSERT_TRUE(monitor.Listening()) << "another program listens to the debugger output";
+  g_monitor = &monitor;
   // VELSETUP_WHOLE_RUN_ROWS=<text> runs only the rows whose names hold it.
   const char* only = std::getenv("VELSETUP_WHOLE_RUN_ROWS");
   for (const Scenario& scenario : Scenarios()) {

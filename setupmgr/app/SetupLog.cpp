@@ -45,15 +45,26 @@ using QueryInformationFile = LONG(NTAPI*)(HANDLE file, CIoStatus* status, void* 
 constexpr int kFileStandardInformation = 5;
 QueryInformationFile g_queryFile = nullptr;  // null where the system has no such call
 
-// A line sent to the debugger output reaches an attached debugger, or a monitor that listens
-// through the system's debug buffer; with neither, it reaches nobody. Whether a monitor listens
-// costs the system a lookup by name on every line, so the answer is kept for a while: a monitor
-// that starts during a run hears the lines from the next look on, as one started that much later
-// would. A debugger is asked about on every line, at no cost.
+// A line sent to the debugger output reaches an attached debugger, a kernel debugger, or a
+// monitor that listens through the system's debug buffer; with none of them, it reaches nobody.
+// Whether a monitor listens costs the system a lookup by name on every line, so the answer is
+// kept for a while: a monitor that starts during a run hears the lines from the next look on, as
+// one started that much later would. A debugger is asked about on every line, at no cost; a
+// kernel debugger once, at the start.
 constexpr DWORD kMonitorLookEveryMs = 100;
 bool g_monitorListens = false;  // under g_fileLock, like the time of the last look
 DWORD g_monitorLookedAt = 0;
 bool g_monitorLooked = false;
+bool g_kernelDebugger = true;  // false only where the system says none is attached
+
+// SYSTEM_KERNEL_DEBUGGER_INFORMATION
+struct CKernelDebuggerInformation {
+  BOOLEAN enabled;
+  BOOLEAN notPresent;
+};
+using QuerySystemInformation = LONG(NTAPI*)(int informationClass, void* information, ULONG length,
+                                            ULONG* returned);
+constexpr int kSystemKernelDebuggerInformation = 35;
 
 bool IsAnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 
@@ -122,7 +133,7 @@ void AppendToLogFile(const std::string& line) {
 }
 
 bool DebugOutputHeard() {
-  if (::IsDebuggerPresent()) return true;
+  if (g_kernelDebugger || ::IsDebuggerPresent()) return true;
   const DWORD now = ::GetTickCount();
   ::EnterCriticalSection(&g_fileLock);
   if (!g_monitorLooked || now - g_monitorLookedAt >= kMonitorLookEveryMs) {
@@ -155,8 +166,13 @@ void LogInit(unsigned char flags, unsigned char level) {
   if (!g_log.enabled) {
     ::InitializeCriticalSection(&g_fileLock);
     if (const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll")) {
-      g_queryFile = reinterpret_cast<QueryInformationFile>(
-          reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtQueryInformationFile")));
+      g_queryFile = GetProcAddressAs<QueryInformationFile>(ntdll, "NtQueryInformationFile");
+      const auto querySystem = GetProcAddressAs<QuerySystemInformation>(ntdll, "NtQuerySystemInformation");
+      CKernelDebuggerInformation kernel = {};
+      if (querySystem != nullptr &&
+          querySystem(kSystemKernelDebuggerInformation, &kernel, sizeof kernel, nullptr) >= 0) {
+        g_kernelDebugger = kernel.enabled && !kernel.notPresent;
+      }
     }
   }
   g_log.flags = flags;

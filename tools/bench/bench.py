@@ -83,6 +83,7 @@ class Session:
     def bench(self, *args):
         """One velsetup_bench call: its figures as a dict of numbers."""
         program = os.path.join(WIN64, "bin", "velsetup_bench.exe")
+        settled()
         # Wine's background processes can hold a pipe open: the output goes to a file.
         with tempfile.TemporaryFile() as out:
             subprocess.run([os.path.join(ROOT, "scripts", "wine"), program, *args], env=self.env, stdout=out,
@@ -148,7 +149,14 @@ def clear(path):
     os.makedirs(path)
 
 
+def settled():
+    """Writes out what earlier lines left in the page cache, so that no measurement pays for the
+    write-back of the one before it."""
+    os.sync()
+
+
 def timed(command):
+    settled()
     start = time.perf_counter()
     ok = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
     return (time.perf_counter() - start) * 1000.0, ok

@@ -53,9 +53,8 @@ QueryInformationFile g_queryFile = nullptr;  // null where the system has no suc
 // kernel debugger once, at the start.
 constexpr DWORD kMonitorLookEveryMs = 100;
 bool g_monitorListens = false;  // under g_fileLock, like the time of the last look
-DWORD g_monitorLookedAt = 0;
-bool g_monitorLooked = false;
-bool g_kernelDebugger = true;  // false only where the system says none is attached
+DWORD g_monitorLookedAt = 0;    // set by LogInit so that the first line looks
+bool g_kernelDebugger = true;   // false only where the system says none is attached
 
 // SYSTEM_KERNEL_DEBUGGER_INFORMATION
 struct CKernelDebuggerInformation {
@@ -136,11 +135,10 @@ bool DebugOutputHeard() {
   if (g_kernelDebugger || ::IsDebuggerPresent()) return true;
   const DWORD now = ::GetTickCount();
   ::EnterCriticalSection(&g_fileLock);
-  if (!g_monitorLooked || now - g_monitorLookedAt >= kMonitorLookEveryMs) {
+  if (now - g_monitorLookedAt >= kMonitorLookEveryMs) {
     g_monitorListens =
         static_cast<bool>(CScopedHandle(::OpenFileMappingA(FILE_MAP_WRITE, FALSE, "DBWIN_BUFFER")));
     g_monitorLookedAt = now;
-    g_monitorLooked = true;
   }
   const bool listens = g_monitorListens;
   ::LeaveCriticalSection(&g_fileLock);
@@ -165,6 +163,7 @@ void WriteLine(const char* format, ...) {
 void LogInit(unsigned char flags, unsigned char level) {
   if (!g_log.enabled) {
     ::InitializeCriticalSection(&g_fileLock);
+    g_monitorLookedAt = ::GetTickCount() - kMonitorLookEveryMs;
     if (const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll")) {
       g_queryFile = GetProcAddressAs<QueryInformationFile>(ntdll, "NtQueryInformationFile");
       const auto querySystem = GetProcAddressAs<QuerySystemInformation>(ntdll, "NtQuerySystemInformation");

@@ -123,6 +123,10 @@ struct Run {
   std::vector<std::string> log;       // the install phase's lines, and the dialog's own
   int exit = -1;                      // the process's exit code; -1: not looked at
   std::string freed = "";             // a file below %ROOT% deleted before this run starts
+
+  bool Killed() const {
+    return std::any_of(steps.begin(), steps.end(), [](const Step& s) { return s.act == Act::kKill; });
+  }
 };
 
 struct Served {
@@ -1418,10 +1422,8 @@ std::string RunDifferences(const Scenario& scenario, const CRunState& state, con
   message += Differences("log lines", LogOfInterest(state.run), log);
   // Each line of the log also went to the debugger output: the log holds the run's last lines
   // where it was deleted or emptied during the run. A killed run may end between the two.
-  const bool killed = std::any_of(expected.steps.begin(), expected.steps.end(),
-                                  [](const Step& s) { return s.act == Act::kKill; });
   const std::string heard = g_monitor->OutputOf(state.run.Pid()), logged = state.run.ReadLogBytes();
-  if (!killed &&
+  if (!expected.Killed() &&
       (heard.size() < logged.size() || heard.compare(heard.size() - logged.size(), logged.size(), logged)))
     message += "the debugger output (" + std::to_string(heard.size()) + " bytes) does not end with the log\n";
   if (scenario.shown >= 0 && state.seenVisible != (scenario.shown == 1))
@@ -1584,10 +1586,8 @@ TEST_F(WholeRunTest, Table) {
       CScopedHandle lock;
       // A run killed while it holds the lock leaves it abandoned only while somebody else keeps
       // it open, as a run waiting for it does; otherwise the lock goes with the killed run.
-      const bool kills = std::any_of(scenario.runs.begin(), scenario.runs.end(), [](const auto& run) {
-        return std::any_of(run.steps.begin(), run.steps.end(),
-                           [](const Step& s) { return s.act == Act::kKill; });
-      });
+      const bool kills = std::any_of(scenario.runs.begin(), scenario.runs.end(),
+                                     [](const auto& run) { return run.Killed(); });
       if (kills) lock.Reset(::CreateMutexA(nullptr, FALSE, kRunLockName));
       if (scenario.lockHeld) {
         lock.Reset(::CreateMutexA(nullptr, TRUE, kRunLockName));
